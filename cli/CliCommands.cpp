@@ -1,0 +1,217 @@
+#include "cli/CliCommands.h"
+
+#include "model/Document.h"
+#include "model/FilterPass.h"
+#include "model/SearchSettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+#include <string>
+
+namespace Cli {
+namespace {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  brackwell-cli format FILE\n"
+    "      Print the document as compact JSON with sorted keys.\n"
+    "  brackwell-cli tree FILE [--search TEXT] [--regex] [--ignore-case]\n"
+    "      Print the outline, fully expanded, as the window shows it under that search:\n"
+    "      one line per node with its path, kind and value, separated by tabs.\n"
+    "  brackwell-cli --help | --version\n"
+    "\n"
+    "FILE may be - for standard input. Exit status: 0 success, 1 invalid document, 2 bad usage.\n";
+
+constexpr int kInvalidDocument = 1;
+constexpr int kBadUsage = 2;
+
+int usageError(const QString& problem)
+{
+    std::fprintf(stderr, "brackwell-cli: %s\n\n%s", problem.toUtf8().constData(), kUsage);
+    return kBadUsage;
+}
+
+// Buffered standard output for outlines of millions of lines.
+class Output
+{
+public:
+    ~Output() { flush(); }
+    std::string& buffer() { return m_buffer; }
+    void maybeFlush()
+    {
+        if (m_buffer.size() > (1 << 20))
+            flush();
+    }
+    void flush()
+    {
+        std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
+        m_buffer.clear();
+    }
+
+private:
+    std::string m_buffer;
+};
+
+std::unique_ptr<Document> load(const QString& file)
+{
+    ParseError error;
+    std::unique_ptr<Document> document;
+    if (file == QLatin1String("-")) {
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly)) {
+            error = ParseError{0, 1, 1, QStringLiteral("Standard input could not be read.")};
+        } else {
+            document = Document::documentFromBytes(input.readAll(), &error);
+        }
+    } else {
+        document = Document::documentFromFile(file, &error);
+    }
+    if (!document) {
+        std::fprintf(stderr, "JSON content doesn't appear to be valid.\n%s\n",
+                     error.description().toUtf8().constData());
+    }
+    return document;
+}
+
+int format(const QString& file)
+{
+    const auto document = load(file);
+    if (!document)
+        return kInvalidDocument;
+    QString why;
+    const auto text = document->root()->jsonText(&why);
+    if (!text) {
+        std::fprintf(stderr, "The document cannot be written as JSON.\n%s\n", why.toUtf8().constData());
+        return kInvalidDocument;
+    }
+    std::fwrite(text->constData(), 1, size_t(text->size()), stdout);
+    std::fputc('\n', stdout);
+    return 0;
+}
+
+void appendUtf8(std::string& out, const QString& text)
+{
+    out += text.toUtf8().toStdString();
+}
+
+void appendLine(std::string& out, std::string_view path, const TreeNode* node, qsizetype shownChildren)
+{
+    out += path;
+    out += '\t';
+    appendUtf8(out, node->kindLabel());
+    out += '\t';
+    if (node->isCollection()) {
+        out += '(';
+        out += std::to_string(shownChildren);
+        out += " items)";
+    } else {
+        node->appendValueText(out);
+    }
+    out += '\n';
+}
+
+int tree(const QString& file, bool filtering)
+{
+    const auto document = load(file);
+    if (!document)
+        return kInvalidDocument;
+    TreeNode* root = document->root();
+    if (filtering)
+        FilterPass::run(root, NodeMatcher());
+    auto shown = [filtering](const TreeNode* node) -> qsizetype {
+        return filtering ? FilterPass::keptChildCount(node) : node->childCount();
+    };
+
+    Output output;
+    std::string rootPath;
+    appendUtf8(rootPath, root->path());
+    appendLine(output.buffer(), rootPath, root, shown(root));
+
+    // Depth-first in outline order; each level extends its parent's path, as the node's path would read.
+    struct Frame
+    {
+        const TreeNode* node;
+        qsizetype next;
+        std::size_t pathLength;
+    };
+    std::string path = rootPath;
+    std::vector<Frame> stack{{root, 0, path.size()}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.node->childCount()) {
+            stack.pop_back();
+            continue;
+        }
+        const qsizetype index = top.next++;
+        const TreeNode* child = top.node->child(index);
+        if (filtering && !child->filterVisible())
+            continue;
+        path.resize(top.pathLength);
+        std::string step = ".";
+        if (child->nameKey())
+            step += child->nameUtf8();
+        else
+            step += "[" + std::to_string(index) + "]";
+        for (std::size_t at = step.find(".["); at != std::string::npos; at = step.find(".[", at + 1))
+            step.erase(at, 1);
+        path += step;
+        appendLine(output.buffer(), path, child, shown(child));
+        output.maybeFlush();
+        stack.push_back({child, 0, path.size()});
+    }
+    return 0;
+}
+
+} // namespace
+
+int run(const QStringList& arguments)
+{
+    const QStringList args = arguments.mid(1);
+    if (args.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    if (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        std::printf("brackwell-cli %s\n", QCoreApplication::applicationVersion().toUtf8().constData());
+        return 0;
+    }
+    const QString command = args.first();
+    if (command == QLatin1String("format")) {
+        if (args.size() != 2)
+            return usageError(QStringLiteral("format takes exactly one FILE"));
+        return format(args[1]);
+    }
+    if (command != QLatin1String("tree"))
+        return usageError(QStringLiteral("unknown command '%1'").arg(command));
+
+    QString file;
+    SearchSettings& settings = SearchSettings::current();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--search")) {
+            if (++i == args.size())
+                return usageError(QStringLiteral("--search needs a TEXT"));
+            settings.text = args[i];
+        } else if (arg == QLatin1String("--regex")) {
+            settings.regularExpression = true;
+        } else if (arg == QLatin1String("--ignore-case")) {
+            settings.caseSensitive = false;
+        } else if (arg.startsWith(QLatin1String("--")) || (!file.isNull())) {
+            return usageError(QStringLiteral("unexpected argument '%1'").arg(arg));
+        } else {
+            file = arg;
+        }
+    }
+    if (file.isNull())
+        return usageError(QStringLiteral("tree needs a FILE"));
+    if (const auto problem = TreeNode::compileSearchExpression()) {
+        std::fprintf(stderr, "Invalid regex: %s\n", problem->toUtf8().constData());
+        return kBadUsage;
+    }
+    return tree(file, !settings.text.isEmpty());
+}
+
+} // namespace Cli

@@ -1,0 +1,193 @@
+#include "model/Document.h"
+
+#include "model/Alerts.h"
+#include "model/JsonReader.h"
+#include "model/Log.h"
+#include "model/Notifications.h"
+#include "model/Settings.h"
+#include "model/TreeBuilder.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+#include <QThreadPool>
+
+namespace {
+
+// Reads a whole file with room for the parser's padding, so the text is not copied again to parse it.
+std::optional<QByteArray> readFile(const QString& path, QString* why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return std::nullopt;
+    }
+    if (file.isSequential() || file.size() == 0) {
+        QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            *why = file.errorString();
+            return std::nullopt;
+        }
+        return bytes;
+    }
+    const qint64 size = file.size();
+    QByteArray bytes;
+    bytes.reserve(size + 64);
+    bytes.resize(size);
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 read = file.read(bytes.data() + done, size - done);
+        if (read < 0) {
+            *why = file.errorString();
+            return std::nullopt;
+        }
+        if (read == 0)
+            break;
+        done += read;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+} // namespace
+
+Document::~Document() = default;
+
+QString Document::saveFailureTitle()
+{
+    return QStringLiteral("Something went wrong!");
+}
+
+QString Document::saveFailureMessage()
+{
+    return QStringLiteral("Document contents could not be saved to disk. Please, contact support if the issue "
+                          "persists.");
+}
+
+std::unique_ptr<Document> Document::fromBytes(QByteArray bytes, ParseError* error)
+{
+    auto decoded = JsonReader::decodeDocumentBytes(std::move(bytes));
+    if (auto* failure = std::get_if<ParseError>(&decoded)) {
+        if (error)
+            *error = *failure;
+        return nullptr;
+    }
+    QByteArray& utf8 = std::get<QByteArray>(decoded);
+    TreeBuilder builder;
+    if (auto failure = JsonReader::parse(utf8, builder)) {
+        if (error)
+            *error = *failure;
+        return nullptr;
+    }
+    // The text is no longer needed; free it before the tree is handed on.
+    utf8 = QByteArray();
+    std::unique_ptr<Document> document(new Document);
+    document->m_root = builder.finish();
+    return document;
+}
+
+std::unique_ptr<Document> Document::documentFromBytes(QByteArray bytes, ParseError* error)
+{
+    auto document = fromBytes(std::move(bytes), error);
+    if (document) {
+        document->m_name = QStringLiteral("Untitled");
+        document->setSaved(false);
+    }
+    return document;
+}
+
+std::unique_ptr<Document> Document::documentFromText(const QString& text, ParseError* error)
+{
+    QByteArray utf8 = text.toUtf8();
+    // Text is already decoded: a leading U+FEFF is a character, not a byte-order mark to interpret.
+    TreeBuilder builder;
+    if (auto failure = JsonReader::parse(utf8, builder)) {
+        if (error)
+            *error = *failure;
+        return nullptr;
+    }
+    std::unique_ptr<Document> document(new Document);
+    document->m_root = builder.finish();
+    document->m_name = QStringLiteral("Untitled");
+    document->setSaved(false);
+    return document;
+}
+
+std::unique_ptr<Document> Document::documentFromFile(const QString& path, ParseError* error)
+{
+    QString why;
+    auto bytes = readFile(path, &why);
+    if (!bytes) {
+        if (error)
+            *error = ParseError{0, 1, 1, QStringLiteral("The file could not be read: %1").arg(why)};
+        return nullptr;
+    }
+    auto document = fromBytes(std::move(*bytes), error);
+    if (!document)
+        return nullptr;
+    document->m_url = path;
+    const QString fileName = QFileInfo(path).fileName();
+    document->m_name = fileName.isEmpty() ? std::nullopt : std::optional<QString>(fileName);
+    document->setSaved(true);
+    return document;
+}
+
+void Document::loadDocumentAsync(const QString& path, QObject* context, Completion completion)
+{
+    QPointer<QObject> receiver(context);
+    QThread* target = context ? context->thread() : QCoreApplication::instance()->thread();
+    QThreadPool::globalInstance()->start([path, receiver, target, completion = std::move(completion)] {
+        ParseError error;
+        auto document = documentFromFile(path, &error);
+        if (document)
+            document->moveToThread(target);
+        auto result = std::make_shared<std::pair<std::unique_ptr<Document>, std::optional<ParseError>>>(
+            std::move(document), std::nullopt);
+        if (!result->first)
+            result->second = error;
+        QObject* deliverTo = receiver ? receiver.data() : nullptr;
+        if (!deliverTo)
+            return;
+        QMetaObject::invokeMethod(
+            deliverTo, [result, completion] { completion(std::move(result->first), std::move(result->second)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void Document::setSaved(bool saved)
+{
+    m_saved = saved;
+    Notifications::instance()->postSavedStatusChanged();
+}
+
+Document::SaveResult Document::save()
+{
+    if (m_url.isEmpty()) {
+        emit saveAsRequested();
+        return SaveResult::NeedsSaveAs;
+    }
+    auto fail = [](const QString& why) {
+        BW_LOG_ERROR("save()", why);
+        Alerts::present({saveFailureTitle(), saveFailureMessage(), Alert::Style::Critical});
+        return SaveResult::Failed;
+    };
+    QString why;
+    const auto text = m_root ? m_root->jsonText(&why) : std::nullopt;
+    if (!text)
+        return fail(m_root ? why : QStringLiteral("The document has no content."));
+    QSaveFile file(m_url);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (file.write(*text) != text->size()) {
+        const QString writeError = file.errorString();
+        file.cancelWriting();
+        return fail(writeError);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    setSaved(true);
+    Settings::instance().addRecentDocument(QFileInfo(m_url).absoluteFilePath());
+    return SaveResult::Saved;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "model/ParseError.h"
+#include "model/TreeNode.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The open JSON document: its tree, the file it belongs to, its display name and whether it is saved.
+class Document : public QObject
+{
+    Q_OBJECT
+public:
+    ~Document() override;
+
+    // A new unsaved "Untitled" document, or nothing when the text is not a valid document.
+    static std::unique_ptr<Document> documentFromText(const QString& text, ParseError* error = nullptr);
+    // As documentFromText, for raw bytes (UTF-8, or with a UTF-8/16/32 byte-order mark).
+    static std::unique_ptr<Document> documentFromBytes(QByteArray bytes, ParseError* error = nullptr);
+    // A saved document named after the file, or nothing when the file cannot be read or is not a document.
+    static std::unique_ptr<Document> documentFromFile(const QString& path, ParseError* error = nullptr);
+
+    using Completion = std::function<void(std::unique_ptr<Document>, std::optional<ParseError>)>;
+    // Reads the file on a worker thread; `completion` runs on `context`'s thread unless `context` is gone.
+    static void loadDocumentAsync(const QString& path, QObject* context, Completion completion);
+
+    enum class SaveResult { Saved, Failed, NeedsSaveAs };
+    // Writes the document's JSON text to its file atomically. Without a file it asks for Save As instead.
+    // Failures are shown through the alert presenter and leave the file and the saved flag untouched.
+    SaveResult save();
+
+    // The local file the document was read from or last written to as JSON; empty when there is none.
+    QString url() const { return m_url; }
+    void setUrl(const QString& path) { m_url = path; }
+    std::optional<QString> name() const { return m_name; }
+    void setName(std::optional<QString> name) { m_name = std::move(name); }
+    bool saved() const { return m_saved; }
+    // Posts "SavedStatusChanged" on the main thread every time, even when the value does not change.
+    void setSaved(bool saved);
+
+    TreeNode* root() const { return m_root.get(); }
+    void setRoot(OwnedTree root) { m_root = std::move(root); }
+    OwnedTree takeRoot() { return std::move(m_root); }
+
+    static QString saveFailureTitle();
+    static QString saveFailureMessage();
+
+signals:
+    // save() was asked of a document without a file.
+    void saveAsRequested();
+
+private:
+    Document() = default;
+    static std::unique_ptr<Document> fromBytes(QByteArray bytes, ParseError* error);
+
+    QString m_url;
+    std::optional<QString> m_name;
+    bool m_saved = false;
+    OwnedTree m_root;
+};

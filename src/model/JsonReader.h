@@ -1,0 +1,31 @@
+#pragma once
+
+#include "model/JsonValue.h"
+#include "model/ParseError.h"
+
+#include <QByteArray>
+#include <optional>
+#include <variant>
+
+// Reads JSON text (RFC 8259, UTF-8) whose top level is an array or an object, reporting its values in
+// document order to a handler with beginArray/beginObject/key/endArray/endObject and integer/real/boolean/
+// null/string. Numbers that are integers in the signed 64-bit range arrive as integers whatever their form
+// (2.0, 1e3); all others as doubles. Nesting is limited to maxDepth levels.
+namespace JsonReader {
+
+constexpr int maxDepth = 1024;
+
+// `utf8` may gain spare capacity: the parser reads a little past the end of the text.
+template <class Handler>
+std::optional<ParseError> parse(QByteArray& utf8, Handler& handler);
+
+std::variant<JsonValue, ParseError> parseValue(QByteArray utf8);
+
+// The document's bytes as UTF-8: a byte-order mark selects UTF-8, UTF-16 or UTF-32 (either byte order) and is
+// removed; without one the bytes are taken as UTF-8 (validated by the parser).
+std::variant<QByteArray, ParseError> decodeDocumentBytes(QByteArray bytes);
+
+// Line and column of a byte offset, for error messages.
+ParseError errorAt(const QByteArray& utf8, qint64 offset, const QString& message);
+
+} // namespace JsonReader

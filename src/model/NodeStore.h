@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class TreeNode;
+
+// A member name, stored once per tree however many members share it.
+struct NodeKey
+{
+    std::string_view text;     // UTF-8
+    std::string_view sortText; // canonical (NFC) form used for ordering; the same as text when already NFC
+    std::uint32_t hash = 0;
+};
+
+// Owns every node, child list, string and key of one tree. A tree of millions of nodes is a few large blocks
+// instead of millions of small allocations, and dropping the tree frees it at once. Used by one thread at a
+// time: a tree is built on a worker and then handed to the main thread.
+class NodeStore
+{
+public:
+    NodeStore();
+    ~NodeStore();
+    NodeStore(const NodeStore&) = delete;
+    NodeStore& operator=(const NodeStore&) = delete;
+
+    TreeNode* newNode();
+    // Room for `capacity` child pointers; the capacity is kept in front of the list.
+    TreeNode** newChildList(std::uint32_t capacity);
+    static std::uint32_t childListCapacity(TreeNode* const* list);
+    // A length-prefixed UTF-8 string.
+    const char* newString(std::string_view text);
+    // The empty name is no key (nullptr).
+    const NodeKey* intern(std::string_view text);
+
+    std::size_t bytesReserved() const { return m_bytesReserved; }
+    std::size_t keyCount() const { return m_keyCount; }
+
+    // Descriptions of collections, valid for one tree generation.
+    QHash<const TreeNode*, QString> descriptions;
+    qint64 descriptionsGeneration = -1;
+
+private:
+    void* allocate(std::size_t size, std::size_t align);
+    void growKeyTable();
+
+    char* m_cursor = nullptr;
+    char* m_end = nullptr;
+    std::size_t m_nextChunk = 64 * 1024;
+    std::size_t m_bytesReserved = 0;
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::vector<const NodeKey*> m_keys; // open addressing, power-of-two size
+    std::size_t m_keyCount = 0;
+};
+
+namespace StoredString {
+inline std::string_view view(const char* blob)
+{
+    std::uint32_t size;
+    __builtin_memcpy(&size, blob, sizeof size);
+    return {blob + sizeof size, size};
+}
+} // namespace StoredString
+
+// Orders member names as the tree and the writer do: code points after canonical normalisation.
+int compareKeys(const NodeKey* a, const NodeKey* b);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+class TreeNode;
+
+// The process-wide notifications that tie the model to the controller. Signals carry no sender and no
+// payload except where a view needs to know which node's visible children change.
+class Notifications : public QObject
+{
+    Q_OBJECT
+public:
+    static Notifications* instance();
+
+    // Some node's name, value or children changed.
+    void postTreeDataChanged() { emit treeDataChanged(); }
+    // The selected row must be redrawn with its children.
+    void postReloadCurrentRow() { emit reloadCurrentRow(); }
+    // A document's saved flag was assigned; delivered on the main thread whatever the caller's thread.
+    void postSavedStatusChanged();
+
+signals:
+    void treeDataChanged();
+    void reloadCurrentRow();
+    void savedStatusChanged();
+    void filteredChildrenAboutToChange(TreeNode* node);
+    void filteredChildrenChanged(TreeNode* node);
+
+private:
+    Notifications() = default;
+};

@@ -1,0 +1,7 @@
+#include "model/SearchSettings.h"
+
+SearchSettings& SearchSettings::current()
+{
+    static SearchSettings settings;
+    return settings;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// The user's persistent settings, with every key in one place. Tests use an instance on a temporary file so
+// that they never touch the real user's settings.
+class Settings
+{
+public:
+    static Settings& instance();
+    // Replaces the process-wide instance with one stored in `path` (tests).
+    static void useFile(const QString& path);
+
+    QStringList recentDocuments() const;
+    // Most recent first, without duplicates, at most ten.
+    void addRecentDocument(const QString& path);
+
+    QSettings& store() { return *m_settings; }
+
+private:
+    explicit Settings(std::unique_ptr<QSettings> settings);
+    std::unique_ptr<QSettings> m_settings;
+};

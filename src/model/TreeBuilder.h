@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/TreeNode.h"
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+// Builds a tree from the values of a document as the reader reports them: one store for the whole tree,
+// members sorted by name as each object closes, no notifications. The first value becomes the root.
+class TreeBuilder
+{
+public:
+    explicit TreeBuilder(const QString& rootName = QStringLiteral("root"));
+    ~TreeBuilder();
+
+    void beginArray() { open(NodeKind::Array); }
+    void beginObject() { open(NodeKind::Object); }
+    void key(std::string_view utf8);
+    void endArray() { close(); }
+    void endObject() { close(); }
+    void integer(qint64 value);
+    void real(double value);
+    void boolean(bool value);
+    void null();
+    void string(std::string_view utf8);
+
+    // The finished tree, or nothing when no value was reported.
+    OwnedTree finish();
+
+private:
+    TreeNode* add(NodeKind kind);
+    void open(NodeKind kind);
+    void close();
+
+    struct Level
+    {
+        TreeNode* node;
+        std::size_t first; // index in m_pending of its first child
+    };
+    std::unique_ptr<NodeStore> m_store;
+    const NodeKey* m_rootName = nullptr;
+    const NodeKey* m_key = nullptr;
+    TreeNode* m_root = nullptr;
+    std::vector<Level> m_levels;
+    std::vector<TreeNode*> m_pending;
+};
