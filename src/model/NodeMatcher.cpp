@@ -2,17 +2,11 @@
 
 #include "model/TreeNode.h"
 
+#include <QStringDecoder>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-bool containsBytes(std::string_view haystack, const QByteArray& needle)
-{
-    if (needle.size() > qsizetype(haystack.size()))
-        return false;
-    return memmem(haystack.data(), haystack.size(), needle.constData(), size_t(needle.size())) != nullptr;
-}
 
 // Lower-cases ASCII text in place; false (text untouched beyond that point) when it holds other characters.
 bool lowerAscii(std::string& text)
@@ -37,27 +31,67 @@ NodeMatcher::NodeMatcher(const SearchSettings& settings)
     m_lowerNeedle = m_lowerNeedleText.toUtf8();
 }
 
+NodeMatcher NodeMatcher::forAnotherThread() const
+{
+    NodeMatcher copy = *this;
+    if (m_expression)
+        copy.m_expression = QRegularExpression(m_expression->pattern(), m_expression->patternOptions());
+    copy.m_scratch.clear();
+    copy.m_scratchText = QString();
+    return copy;
+}
+
+// Texts here are names and values, mostly short: finding the first byte and comparing the rest beats a
+// general search whose set-up would dominate.
+bool NodeMatcher::contains(std::string_view haystack, const QByteArray& needle) const
+{
+    const auto n = std::size_t(needle.size());
+    if (n == 0)
+        return true;
+    if (n > haystack.size())
+        return false;
+    if (haystack.size() > 256)
+        return memmem(haystack.data(), haystack.size(), needle.constData(), n) != nullptr;
+    const char first = needle.front();
+    const char* at = haystack.data();
+    const char* last = haystack.data() + (haystack.size() - n);
+    while (at <= last) {
+        at = static_cast<const char*>(std::memchr(at, first, std::size_t(last - at) + 1));
+        if (!at)
+            return false;
+        if (std::memcmp(at + 1, needle.constData() + 1, n - 1) == 0)
+            return true;
+        ++at;
+    }
+    return false;
+}
+
 bool NodeMatcher::nameHit(const TreeNode* node) const
 {
-    return containsBytes(node->nameUtf8(), m_needle);
+    return contains(node->nameUtf8(), m_needle);
+}
+
+// The scratch description as UTF-16, decoded into a reused buffer.
+const QString& NodeMatcher::scratchText() const
+{
+    m_scratchText.resize(qsizetype(m_scratch.size()));
+    QStringDecoder decoder(QStringConverter::Utf8);
+    QChar* end = decoder.appendToBuffer(m_scratchText.data(), QByteArrayView(m_scratch.data(), m_scratch.size()));
+    m_scratchText.truncate(end - m_scratchText.constData());
+    return m_scratchText;
 }
 
 bool NodeMatcher::valueMatches(const TreeNode* node) const
 {
     m_scratch.clear();
     node->appendDescription(m_scratch);
-    if (m_regex) {
-        if (!m_expression)
-            return false;
-        const QString description = QString::fromUtf8(m_scratch.data(), qsizetype(m_scratch.size()));
-        return m_expression->match(description).hasMatch();
-    }
+    if (m_regex)
+        return m_expression && m_expression->match(QStringView(scratchText())).hasMatch();
     if (m_caseSensitive)
-        return containsBytes(m_scratch, m_needle);
+        return contains(m_scratch, m_needle);
     if (lowerAscii(m_scratch))
-        return containsBytes(m_scratch, m_lowerNeedle);
-    const QString description = QString::fromUtf8(m_scratch.data(), qsizetype(m_scratch.size()));
-    return description.toLower().contains(m_lowerNeedleText);
+        return contains(m_scratch, m_lowerNeedle);
+    return scratchText().toLower().contains(m_lowerNeedleText);
 }
 
 bool NodeMatcher::ownHit(const TreeNode* node) const

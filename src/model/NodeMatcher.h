@@ -3,17 +3,23 @@
 #include "model/SearchSettings.h"
 
 #include <QByteArray>
+#include <QString>
 #include <string>
+#include <string_view>
 
 class TreeNode;
 
 // The search filter: which nodes the current search keeps. A node's own hit is its name containing the search
 // text (always plain and case-sensitive) or, for a leaf, its description matching the text or expression; a
-// collection is kept when it or anything below it hits. Holds scratch buffers, so use one per thread.
+// collection is kept when it or anything below it hits. Holds scratch buffers, so use one per thread
+// (copies made with forAnotherThread()).
 class NodeMatcher
 {
 public:
     explicit NodeMatcher(const SearchSettings& settings = SearchSettings::current());
+
+    // A matcher with the same search whose regular expression shares nothing with this one.
+    NodeMatcher forAnotherThread() const;
 
     bool active() const { return m_active; }
     bool nameHit(const TreeNode* node) const;
@@ -23,6 +29,8 @@ public:
 
 private:
     bool valueMatches(const TreeNode* node) const;
+    bool contains(std::string_view haystack, const QByteArray& needle) const;
+    const QString& scratchText() const;
 
     bool m_active = false;
     bool m_caseSensitive = true;
@@ -32,4 +40,5 @@ private:
     QByteArray m_lowerNeedle; // UTF-8 of the fully lower-cased search text
     QString m_lowerNeedleText;
     mutable std::string m_scratch;
+    mutable QString m_scratchText;
 };
