@@ -48,11 +48,19 @@ private:
     void* allocate(std::size_t size, std::size_t align);
     void growKeyTable();
 
+    struct Chunk
+    {
+        char* data;
+        std::size_t size;
+        bool mapped; // from mmap rather than new[]
+    };
+    char* newChunk(std::size_t size);
+
     char* m_cursor = nullptr;
     char* m_end = nullptr;
     std::size_t m_nextChunk = 64 * 1024;
     std::size_t m_bytesReserved = 0;
-    std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::vector<Chunk> m_chunks;
     std::vector<const NodeKey*> m_keys; // open addressing, power-of-two size
     std::size_t m_keyCount = 0;
 };

@@ -32,6 +32,16 @@ TreeNode* TreeBuilder::add(NodeKind kind)
 
 void TreeBuilder::key(std::string_view utf8)
 {
+    Level& level = m_levels.back();
+    if (level.sameShape) {
+        const Shape& shape = m_shapes[m_levels.size() - 1];
+        const std::size_t index = m_pending.size() - level.first;
+        if (index < shape.keys.size() && shape.keys[index] && shape.keys[index]->text == utf8) {
+            m_key = shape.keys[index];
+            return;
+        }
+        level.sameShape = false;
+    }
     m_key = m_store->intern(utf8);
 }
 
@@ -73,6 +83,8 @@ void TreeBuilder::open(NodeKind kind)
 {
     TreeNode* node = add(kind);
     m_levels.push_back({node, m_pending.size()});
+    if (m_shapes.size() < m_levels.size())
+        m_shapes.resize(m_levels.size());
 }
 
 namespace {
@@ -82,23 +94,37 @@ bool nameBefore(const TreeNode* a, const TreeNode* b)
     return compareKeys(a->nameKey(), b->nameKey()) < 0;
 }
 
-// Stable; objects are small as a rule, where insertion sort beats the general algorithm.
-void sortByName(TreeNode** first, TreeNode** last)
-{
-    if (last - first > 24) {
-        std::stable_sort(first, last, nameBefore);
-        return;
-    }
-    for (TreeNode** i = first + 1; i < last; ++i) {
-        TreeNode* moving = *i;
-        TreeNode** j = i;
-        for (; j > first && nameBefore(moving, *(j - 1)); --j)
-            *j = *(j - 1);
-        *j = moving;
-    }
-}
-
 } // namespace
+
+void TreeBuilder::sortMembers(TreeNode** first, TreeNode** last, Shape& shape, bool sameShape)
+{
+    const auto count = std::size_t(last - first);
+    if (!sameShape || count != shape.keys.size()) {
+        shape.keys.resize(count);
+        shape.order.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            shape.keys[i] = first[i]->nameKey();
+            shape.order[i] = std::uint32_t(i);
+        }
+        auto before = [first](std::uint32_t a, std::uint32_t b) { return nameBefore(first[a], first[b]); };
+        if (count > 24) {
+            std::stable_sort(shape.order.begin(), shape.order.end(), before);
+        } else {
+            // Objects are small as a rule, where insertion sort beats the general algorithm.
+            for (std::size_t i = 1; i < count; ++i) {
+                const std::uint32_t moving = shape.order[i];
+                std::size_t j = i;
+                for (; j > 0 && before(moving, shape.order[j - 1]); --j)
+                    shape.order[j] = shape.order[j - 1];
+                shape.order[j] = moving;
+            }
+        }
+    }
+    m_sorted.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_sorted[i] = first[shape.order[i]];
+    std::copy(m_sorted.begin(), m_sorted.end(), first);
+}
 
 void TreeBuilder::close()
 {
@@ -107,7 +133,7 @@ void TreeBuilder::close()
     TreeNode** first = m_pending.data() + level.first;
     TreeNode** last = m_pending.data() + m_pending.size();
     if (level.node->isObject())
-        sortByName(first, last);
+        sortMembers(first, last, m_shapes[m_levels.size()], level.sameShape);
     const auto count = std::uint32_t(last - first);
     if (count > 0) {
         TreeNode** list = m_store->newChildList(count);

@@ -36,12 +36,24 @@ private:
     struct Level
     {
         TreeNode* node;
-        std::size_t first; // index in m_pending of its first child
+        std::size_t first;     // index in m_pending of its first child
+        bool sameShape = true; // so far the members repeat the previous object's at this depth
     };
+    // The member names of the last object closed at one depth, in input order, and the order that sorts
+    // them. Documents repeat the same object shape many times: a repeat costs no hashing and no sorting.
+    struct Shape
+    {
+        std::vector<const NodeKey*> keys;
+        std::vector<std::uint32_t> order;
+    };
+    void sortMembers(TreeNode** first, TreeNode** last, Shape& shape, bool sameShape);
+
     std::unique_ptr<NodeStore> m_store;
+    std::vector<Shape> m_shapes;
     const NodeKey* m_rootName = nullptr;
     const NodeKey* m_key = nullptr;
     TreeNode* m_root = nullptr;
     std::vector<Level> m_levels;
     std::vector<TreeNode*> m_pending;
+    std::vector<TreeNode*> m_sorted;
 };
