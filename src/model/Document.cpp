@@ -4,6 +4,7 @@
 #include "model/JsonReader.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
+#include "model/PipelinedParse.h"
 #include "model/Settings.h"
 #include "model/TreeBuilder.h"
 
@@ -76,7 +77,7 @@ std::unique_ptr<Document> Document::fromBytes(QByteArray bytes, ParseError* erro
     }
     QByteArray& utf8 = std::get<QByteArray>(decoded);
     TreeBuilder builder;
-    if (auto failure = JsonReader::parse(utf8, builder)) {
+    if (auto failure = PipelinedParse::parse(utf8, builder)) {
         if (error)
             *error = *failure;
         return nullptr;
@@ -100,10 +101,10 @@ std::unique_ptr<Document> Document::documentFromBytes(QByteArray bytes, ParseErr
 
 std::unique_ptr<Document> Document::documentFromText(const QString& text, ParseError* error)
 {
-    QByteArray utf8 = text.toUtf8();
-    // Text is already decoded: a leading U+FEFF is a character, not a byte-order mark to interpret.
+    // Text copied from files often keeps its byte-order mark; it is not part of the JSON.
+    QByteArray utf8 = (text.startsWith(QChar(0xFEFF)) ? QStringView(text).sliced(1) : QStringView(text)).toUtf8();
     TreeBuilder builder;
-    if (auto failure = JsonReader::parse(utf8, builder)) {
+    if (auto failure = PipelinedParse::parse(utf8, builder)) {
         if (error)
             *error = *failure;
         return nullptr;
@@ -147,11 +148,17 @@ void Document::loadDocumentAsync(const QString& path, QObject* context, Completi
             std::move(document), std::nullopt);
         if (!result->first)
             result->second = error;
-        QObject* deliverTo = receiver ? receiver.data() : nullptr;
-        if (!deliverTo)
-            return;
+        // Whether the caller still exists is asked on its own thread, where it is destroyed: asking here and
+        // then posting to it would race with its destruction. A relay object carries the result there.
+        auto* relay = new QObject;
+        relay->moveToThread(target);
         QMetaObject::invokeMethod(
-            deliverTo, [result, completion] { completion(std::move(result->first), std::move(result->second)); },
+            relay,
+            [relay, receiver, result, completion] {
+                relay->deleteLater();
+                if (receiver)
+                    completion(std::move(result->first), std::move(result->second));
+            },
             Qt::QueuedConnection);
     });
 }

@@ -1,9 +1,10 @@
 #include "model/JsonReader.h"
 
+#include "model/EventRing.h"
 #include "model/NumberText.h"
 #include "model/TreeBuilder.h"
+#include "model/Utf8.h"
 
-#include <QStringDecoder>
 #include <charconv>
 #include <simdjson.h>
 
@@ -118,9 +119,8 @@ std::optional<std::string_view> plainString(const char* afterQuote)
 // Numbers beyond the 64-bit range that the fast path refuses: read the token as the nearest double.
 simdjson::error_code readWideNumber(std::string_view token, double& value)
 {
-    size_t length = 0;
-    while (length < token.size() && std::string_view("+-0123456789.eE").find(token[length]) != std::string_view::npos)
-        ++length;
+    // The token runs to the next separator; anything else in it (0x1, 1x) makes it invalid.
+    const size_t length = token.find_first_of(" \t\n\r,]}");
     token = token.substr(0, length);
     // JSON grammar: -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
     size_t i = 0;
@@ -176,12 +176,20 @@ simdjson::error_code readNumber(ondemand::value& value, Handler& handler)
         // Above the signed range: the nearest double.
         handler.real(double(number.get_uint64()));
         break;
-    case ondemand::number_type::floating_point_number:
-        if (const auto integer = NumberText::exactInteger(number.get_double()))
+    case ondemand::number_type::floating_point_number: {
+        double real = number.get_double();
+        // This simdjson reads numbers of more than 19 significant digits with a fraction as 0: read long
+        // tokens again exactly.
+        if (value.raw_json_token().size() > 18) {
+            if (const auto exactError = readWideNumber(value.raw_json_token(), real))
+                return exactError;
+        }
+        if (const auto integer = NumberText::exactInteger(real))
             handler.integer(*integer);
         else
-            handler.real(number.get_double());
+            handler.real(real);
         break;
+    }
     }
     return simdjson::SUCCESS;
 }
@@ -352,7 +360,7 @@ class ValueBuilder
 public:
     void beginArray() { m_open.push_back({JsonValue(JsonValue::Array{}), takeKey()}); }
     void beginObject() { m_open.push_back({JsonValue(JsonValue::Object{}), takeKey()}); }
-    void key(std::string_view utf8) { m_key = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+    void key(std::string_view utf8) { m_key = utf8ToQString(utf8); }
     void endArray() { closeContainer(); }
     void endObject() { closeContainer(); }
     void integer(qint64 value) { add(JsonValue(value), takeKey()); }
@@ -361,7 +369,7 @@ public:
     void null() { add(JsonValue(), takeKey()); }
     void string(std::string_view utf8)
     {
-        add(JsonValue(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))), takeKey());
+        add(JsonValue(utf8ToQString(utf8)), takeKey());
     }
     JsonValue result() { return std::move(m_result); }
 
@@ -392,6 +400,67 @@ private:
 
 } // namespace
 
+namespace {
+
+enum class Encoding { Utf16LE, Utf16BE, Utf32LE, Utf32BE };
+
+void appendUtf8(QByteArray& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 or UTF-32 to UTF-8; nothing for a lone surrogate, a code point beyond U+10FFFF or a cut-off unit.
+std::optional<QByteArray> transcode(QByteArrayView bytes, Encoding encoding)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    const bool wide = encoding == Encoding::Utf32LE || encoding == Encoding::Utf32BE;
+    const bool little = encoding == Encoding::Utf16LE || encoding == Encoding::Utf32LE;
+    const int unit = wide ? 4 : 2;
+    if (size % unit != 0)
+        return std::nullopt;
+    auto read = [&](qsizetype at) -> char32_t {
+        char32_t value = 0;
+        for (int k = 0; k < unit; ++k)
+            value |= char32_t(data[at + (little ? k : unit - 1 - k)]) << (8 * k);
+        return value;
+    };
+    QByteArray out;
+    out.reserve(size / unit * 3 / 2 + 16);
+    for (qsizetype at = 0; at < size; at += unit) {
+        char32_t c = read(at);
+        if (!wide && c >= 0xD800 && c <= 0xDBFF) {
+            if (at + unit >= size)
+                return std::nullopt;
+            const char32_t low = read(at + unit);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return std::nullopt;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            at += unit;
+        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            return std::nullopt;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace
+
 ParseError errorAt(const QByteArray& utf8, qint64 offset, const QString& message)
 {
     ParseError error;
@@ -414,13 +483,26 @@ template <class Handler>
 std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
 {
     const qint64 size = utf8.size();
-    if (utf8.capacity() < size + qint64(simdjson::SIMDJSON_PADDING))
+    // A shared buffer would be copied (without the spare room) by the write below: make it ours first.
+    if (!utf8.isDetached() || utf8.capacity() < size + qint64(simdjson::SIMDJSON_PADDING))
         utf8.reserve(size + qint64(simdjson::SIMDJSON_PADDING));
     // The parser reads the padding, so give it defined bytes.
     std::memset(utf8.data() + size, 0, simdjson::SIMDJSON_PADDING);
     const simdjson::padded_string_view input(utf8.constData(), size_t(size), size_t(utf8.capacity()));
 
     ondemand::parser parser;
+    // A handler that builds on another thread from views into the parser's buffers must finish while they
+    // live: this settles it on every way out, before the parser goes.
+    struct Settler
+    {
+        Handler& handler;
+        bool ok = false;
+        ~Settler()
+        {
+            if constexpr (requires { handler.settle(true); })
+                handler.settle(ok);
+        }
+    } settler{handler};
     if (auto error = parser.allocate(size_t(size), size_t(maxDepth)))
         return errorAt(utf8, 0, messageFor(error));
     ondemand::document document;
@@ -432,6 +514,7 @@ std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
     std::vector<Frame> stack;
     stack.reserve(64);
     const auto error = walk(document, handler, stack);
+    settler.ok = error == simdjson::SUCCESS;
     if (error == simdjson::SUCCESS)
         return std::nullopt;
     qint64 offset = size;
@@ -444,6 +527,7 @@ std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
 }
 
 template std::optional<ParseError> parse<TreeBuilder>(QByteArray&, TreeBuilder&);
+template std::optional<ParseError> parse<EventRing>(QByteArray&, EventRing&);
 
 std::variant<JsonValue, ParseError> parseValue(QByteArray utf8)
 {
@@ -464,32 +548,31 @@ std::variant<QByteArray, ParseError> decodeDocumentBytes(QByteArray bytes)
         bytes.remove(0, 3);
         return bytes;
     }
-    std::optional<QStringConverter::Encoding> encoding;
+    std::optional<Encoding> encoding;
     qsizetype markSize = 0;
     if (startsWith({0xFF, 0xFE, 0x00, 0x00})) {
-        encoding = QStringConverter::Utf32LE;
+        encoding = Encoding::Utf32LE;
         markSize = 4;
     } else if (startsWith({0x00, 0x00, 0xFE, 0xFF})) {
-        encoding = QStringConverter::Utf32BE;
+        encoding = Encoding::Utf32BE;
         markSize = 4;
     } else if (startsWith({0xFF, 0xFE})) {
-        encoding = QStringConverter::Utf16LE;
+        encoding = Encoding::Utf16LE;
         markSize = 2;
     } else if (startsWith({0xFE, 0xFF})) {
-        encoding = QStringConverter::Utf16BE;
+        encoding = Encoding::Utf16BE;
         markSize = 2;
     }
     if (!encoding)
         return bytes;
-    QStringDecoder decoder(*encoding, QStringConverter::Flag::Stateless);
-    const QString text = decoder.decode(QByteArrayView(bytes).sliced(markSize));
-    const int unit = markSize == 4 ? 4 : 2;
-    if (decoder.hasError() || (bytes.size() - markSize) % unit != 0) {
+    auto utf8 = transcode(QByteArrayView(bytes).sliced(markSize), *encoding);
+    if (!utf8) {
+        const bool wide = *encoding == Encoding::Utf32LE || *encoding == Encoding::Utf32BE;
         return ParseError{0, 1, 1,
                           QStringLiteral("The text is not valid %1.")
-                              .arg(unit == 4 ? QStringLiteral("UTF-32") : QStringLiteral("UTF-16"))};
+                              .arg(wide ? QStringLiteral("UTF-32") : QStringLiteral("UTF-16"))};
     }
-    return text.toUtf8();
+    return *utf8;
 }
 
 } // namespace JsonReader

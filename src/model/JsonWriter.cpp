@@ -29,6 +29,8 @@ public:
     void put(char c) { *room(1) = c, commit(1); }
     void put(std::string_view text)
     {
+        if (text.empty())
+            return; // an empty view may have no data pointer at all
         std::memcpy(room(text.size()), text.data(), text.size());
         commit(text.size());
     }

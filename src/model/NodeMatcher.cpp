@@ -75,7 +75,8 @@ bool NodeMatcher::nameHit(const TreeNode* node) const
 const QString& NodeMatcher::scratchText() const
 {
     m_scratchText.resize(qsizetype(m_scratch.size()));
-    QStringDecoder decoder(QStringConverter::Utf8);
+    // A leading U+FEFF is content here, not a byte-order mark.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     QChar* end = decoder.appendToBuffer(m_scratchText.data(), QByteArrayView(m_scratch.data(), m_scratch.size()));
     m_scratchText.truncate(end - m_scratchText.constData());
     return m_scratchText;

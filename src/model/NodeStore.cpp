@@ -1,6 +1,7 @@
 #include "model/NodeStore.h"
 
 #include "model/TreeNode.h"
+#include "model/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -141,9 +142,7 @@ const NodeKey* NodeStore::intern(std::string_view text)
     key->sortText = key->text;
     key->hash = hash;
     if (!isAscii(text)) {
-        const QByteArray normal = QString::fromUtf8(text.data(), qsizetype(text.size()))
-                                      .normalized(QString::NormalizationForm_C)
-                                      .toUtf8();
+        const QByteArray normal = utf8ToQString(text).normalized(QString::NormalizationForm_C).toUtf8();
         if (std::string_view(normal.constData(), size_t(normal.size())) != key->text) {
             char* sortCopy = static_cast<char*>(allocate(size_t(normal.size()), 1));
             std::memcpy(sortCopy, normal.constData(), size_t(normal.size()));

@@ -89,9 +89,14 @@ void TreeBuilder::open(NodeKind kind)
 
 namespace {
 
+// Names equal after canonical normalisation keep their input order (the sort is stable).
 bool nameBefore(const TreeNode* a, const TreeNode* b)
 {
-    return compareKeys(a->nameKey(), b->nameKey()) < 0;
+    const NodeKey* x = a->nameKey();
+    const NodeKey* y = b->nameKey();
+    if (x == y || !y)
+        return false;
+    return !x || x->sortText < y->sortText;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "model/NodeMatcher.h"
 #include "model/NumberText.h"
 #include "model/SearchSettings.h"
+#include "model/Utf8.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,7 +16,7 @@ std::atomic<qint64> g_treeGeneration{0};
 
 QString fromUtf8(std::string_view text)
 {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return utf8ToQString(text);
 }
 } // namespace
 
