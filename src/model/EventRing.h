@@ -26,8 +26,8 @@ static_assert(sizeof(Event) == 16);
 class EventRing
 {
 public:
-    static constexpr std::size_t kCapacity = 1 << 14;
-    static constexpr std::size_t kBatch = 512;
+    static constexpr std::size_t kCapacity = 1 << 18;
+    static constexpr std::size_t kBatch = 4096;
 
     // Producer side: the reader reports values here.
     void beginArray() { push({Event::BeginArray, 0, {0}}); }
@@ -87,7 +87,7 @@ private:
     template <class Ready>
     static void wait(std::atomic<std::uint32_t>& counter, std::uint32_t seen, Ready ready)
     {
-        for (int spin = 0; spin < 64; ++spin) {
+        for (int spin = 0; spin < 256; ++spin) {
             if (ready() || counter.load(std::memory_order_acquire) != seen)
                 return;
 #if defined(__x86_64__) || defined(__i386__)

@@ -105,6 +105,42 @@ qint64 locateScanError(const QByteArray& text, simdjson::error_code code)
     return inString ? stringStart : size;
 }
 
+// The parser checks up front that the document's last bracket closes its first; when that fails, find what
+// is really wrong: a bracket closed by the wrong kind, text after the end, or a document cut short.
+std::optional<std::pair<qint64, QString>> locateStructureError(const char* text, qint64 size)
+{
+    std::vector<char> open;
+    bool inString = false;
+    for (qint64 i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            open.push_back(c == '[' ? ']' : '}');
+        } else if (c == ']' || c == '}') {
+            if (open.empty() || open.back() != c)
+                return std::pair(i, QStringLiteral("Unexpected '%1'.").arg(QLatin1Char(c)));
+            open.pop_back();
+            if (open.empty()) {
+                for (qint64 j = i + 1; j < size; ++j)
+                    if (text[j] != ' ' && text[j] != '\t' && text[j] != '\n' && text[j] != '\r')
+                        return std::pair(j, QStringLiteral("Unexpected text after the end of the document."));
+                return std::nullopt;
+            }
+        }
+    }
+    if (!open.empty())
+        return std::pair(size, QStringLiteral("The document ends before all its arrays and objects are closed."));
+    return std::nullopt;
+}
+
 // The text between the quotes when a string holds no escape, without copying it.
 std::optional<std::string_view> plainString(const char* afterQuote)
 {
@@ -523,6 +559,11 @@ std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
         offset = location - utf8.constData();
     if (error == simdjson::INCORRECT_TYPE && stack.empty())
         return errorAt(utf8, offset, QStringLiteral("The top level must be an array or an object."));
+    if (stack.empty() && (error == simdjson::TAPE_ERROR || error == simdjson::INCOMPLETE_ARRAY_OR_OBJECT ||
+                          error == simdjson::TRAILING_CONTENT)) {
+        if (const auto located = locateStructureError(utf8.constData(), size))
+            return errorAt(utf8, located->first, located->second);
+    }
     return errorAt(utf8, offset, messageFor(error));
 }
 
