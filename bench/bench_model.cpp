@@ -72,8 +72,7 @@ ChildRun runChild(const std::vector<std::string>& argv)
     return run;
 }
 
-template <class F>
-double timed(F&& work)
+template <class F> double timed(F&& work)
 {
     QElapsedTimer timer;
     timer.start();

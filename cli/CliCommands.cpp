@@ -149,10 +149,13 @@ int tree(const QString& file, bool filtering)
             continue;
         path.resize(top.pathLength);
         std::string step = ".";
-        if (child->nameKey())
+        if (child->nameKey()) {
             step += child->nameUtf8();
-        else
-            step += "[" + std::to_string(index) + "]";
+        } else {
+            step += '[';
+            step += std::to_string(index);
+            step += ']';
+        }
         for (std::size_t at = step.find(".["); at != std::string::npos; at = step.find(".[", at + 1))
             step.erase(at, 1);
         path += step;

@@ -9,7 +9,18 @@
 // One value reported by the reader, as it travels from the reading thread to the building thread.
 struct Event
 {
-    enum Type : std::uint32_t { BeginArray, BeginObject, Key, EndArray, EndObject, Integer, Real, Boolean, Null, String };
+    enum Type : std::uint32_t {
+        BeginArray,
+        BeginObject,
+        Key,
+        EndArray,
+        EndObject,
+        Integer,
+        Real,
+        Boolean,
+        Null,
+        String
+    };
     Type type;
     std::uint32_t size; // of the text for Key and String
     union {
@@ -84,8 +95,7 @@ public:
 
 private:
     // Waits until `ready` holds or the counter moves past `seen`: a short spin, then the futex.
-    template <class Ready>
-    static void wait(std::atomic<std::uint32_t>& counter, std::uint32_t seen, Ready ready)
+    template <class Ready> static void wait(std::atomic<std::uint32_t>& counter, std::uint32_t seen, Ready ready)
     {
         for (int spin = 0; spin < 256; ++spin) {
             if (ready() || counter.load(std::memory_order_acquire) != seen)
@@ -178,4 +188,3 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_stopped{false};
 };
-

@@ -70,13 +70,12 @@ qint64 locateScanError(const QByteArray& text, simdjson::error_code code)
             else if (c >= 0xC2 && c <= 0xDF)
                 length = continuation(i + 1) ? 2 : 0;
             else if (c >= 0xE0 && c <= 0xEF)
-                length = continuation(i + 1, c == 0xE0 ? 0xA0 : 0x80, c == 0xED ? 0x9F : 0xBF) &&
-                                 continuation(i + 2)
+                length = continuation(i + 1, c == 0xE0 ? 0xA0 : 0x80, c == 0xED ? 0x9F : 0xBF) && continuation(i + 2)
                              ? 3
                              : 0;
             else if (c >= 0xF0 && c <= 0xF4)
-                length = continuation(i + 1, c == 0xF0 ? 0x90 : 0x80, c == 0xF4 ? 0x8F : 0xBF) &&
-                                 continuation(i + 2) && continuation(i + 3)
+                length = continuation(i + 1, c == 0xF0 ? 0x90 : 0x80, c == 0xF4 ? 0x8F : 0xBF) && continuation(i + 2) &&
+                                 continuation(i + 3)
                              ? 4
                              : 0;
             if (length == 0)
@@ -192,8 +191,7 @@ simdjson::error_code readWideNumber(std::string_view token, double& value)
     return simdjson::SUCCESS;
 }
 
-template <class Handler>
-simdjson::error_code readNumber(ondemand::value& value, Handler& handler)
+template <class Handler> simdjson::error_code readNumber(ondemand::value& value, Handler& handler)
 {
     ondemand::number number;
     auto error = value.get_number().get(number);
@@ -403,10 +401,7 @@ public:
     void real(double value) { add(JsonValue(value), takeKey()); }
     void boolean(bool value) { add(JsonValue(value), takeKey()); }
     void null() { add(JsonValue(), takeKey()); }
-    void string(std::string_view utf8)
-    {
-        add(JsonValue(utf8ToQString(utf8)), takeKey());
-    }
+    void string(std::string_view utf8) { add(JsonValue(utf8ToQString(utf8)), takeKey()); }
     JsonValue result() { return std::move(m_result); }
 
 private:
@@ -515,8 +510,7 @@ ParseError errorAt(const QByteArray& utf8, qint64 offset, const QString& message
     return error;
 }
 
-template <class Handler>
-std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
+template <class Handler> std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
 {
     const qint64 size = utf8.size();
     // A shared buffer would be copied (without the spare room) by the write below: make it ours first.
@@ -543,8 +537,8 @@ std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
         return errorAt(utf8, 0, messageFor(error));
     ondemand::document document;
     if (auto error = parser.iterate(input).get(document)) {
-        const bool positioned = error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS ||
-                                error == simdjson::UNCLOSED_STRING;
+        const bool positioned =
+            error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS || error == simdjson::UNCLOSED_STRING;
         return errorAt(utf8, positioned ? locateScanError(utf8, error) : 0, messageFor(error));
     }
     std::vector<Frame> stack;

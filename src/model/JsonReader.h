@@ -16,8 +16,7 @@ namespace JsonReader {
 constexpr int maxDepth = 1024;
 
 // `utf8` may gain spare capacity: the parser reads a little past the end of the text.
-template <class Handler>
-std::optional<ParseError> parse(QByteArray& utf8, Handler& handler);
+template <class Handler> std::optional<ParseError> parse(QByteArray& utf8, Handler& handler);
 
 std::variant<JsonValue, ParseError> parseValue(QByteArray utf8);
 

@@ -61,8 +61,7 @@ constexpr auto escapes = [] {
     return table;
 }();
 
-template <class Sink>
-void writeString(Sink& out, std::string_view text)
+template <class Sink> void writeString(Sink& out, std::string_view text)
 {
     out.put('"');
     std::size_t runStart = 0;

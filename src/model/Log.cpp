@@ -38,8 +38,7 @@ void write(Level level, const char* function, const QString& message)
         return true;
     }();
     Q_UNUSED(opened);
-    syslog(level == Level::Error ? LOG_ERR : level == Level::Warning ? LOG_WARNING : LOG_DEBUG, "%s",
-           utf8.constData());
+    syslog(level == Level::Error ? LOG_ERR : level == Level::Warning ? LOG_WARNING : LOG_DEBUG, "%s", utf8.constData());
     if (copyToStderr())
         std::fprintf(stderr, "%s\n", utf8.constData());
     QMutexLocker locker(&sinkMutex());

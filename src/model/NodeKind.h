@@ -21,12 +21,33 @@ std::optional<NodeKind> fromRaw(qint64 raw);
 // "Array", "Object", "Number" (both number kinds), "Boolean", "String" or "Null".
 QString label(NodeKind kind);
 
-constexpr bool isArray(qint64 raw) { return raw == 0; }
-constexpr bool isObject(qint64 raw) { return raw == 1; }
-constexpr bool isNumber(qint64 raw) { return raw == 2 || raw == 3; }
-constexpr bool isBoolean(qint64 raw) { return raw == 4; }
-constexpr bool isString(qint64 raw) { return raw == 5; }
-constexpr bool isNull(qint64 raw) { return raw == 6; }
-constexpr bool isCollection(qint64 raw) { return raw == 0 || raw == 1; }
+constexpr bool isArray(qint64 raw)
+{
+    return raw == 0;
+}
+constexpr bool isObject(qint64 raw)
+{
+    return raw == 1;
+}
+constexpr bool isNumber(qint64 raw)
+{
+    return raw == 2 || raw == 3;
+}
+constexpr bool isBoolean(qint64 raw)
+{
+    return raw == 4;
+}
+constexpr bool isString(qint64 raw)
+{
+    return raw == 5;
+}
+constexpr bool isNull(qint64 raw)
+{
+    return raw == 6;
+}
+constexpr bool isCollection(qint64 raw)
+{
+    return raw == 0 || raw == 1;
+}
 
 } // namespace NodeKinds

@@ -20,5 +20,6 @@ void Notifications::postSavedStatusChanged()
         emit savedStatusChanged();
         return;
     }
-    QMetaObject::invokeMethod(this, [this] { emit savedStatusChanged(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit savedStatusChanged(); }, Qt::QueuedConnection);
 }

@@ -175,8 +175,8 @@ QString TreeNode::leafValueText() const
 QString TreeNode::valueLabel() const
 {
     if (isCollection()) {
-        const qsizetype count = SearchSettings::current().text.isEmpty() ? childCount()
-                                                                          : qsizetype(filteredChildren().size());
+        const qsizetype count =
+            SearchSettings::current().text.isEmpty() ? childCount() : qsizetype(filteredChildren().size());
         return QStringLiteral("(%1 items)").arg(count);
     }
     if (!nodeKind()) {
@@ -361,9 +361,8 @@ std::optional<QString> TreeNode::compileSearchExpression()
             return std::nullopt;
         }
         settings.expression.reset();
-        settings.expressionError = QStringLiteral("%1 at offset %2")
-                                       .arg(expression.errorString())
-                                       .arg(expression.patternErrorOffset());
+        settings.expressionError =
+            QStringLiteral("%1 at offset %2").arg(expression.errorString()).arg(expression.patternErrorOffset());
         return settings.expressionError;
     }
     settings.expression.reset();
