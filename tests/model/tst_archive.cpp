@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "model/Document.h"
 #include "model/Log.h"
 #include "model/TreeNode.h"
@@ -91,17 +92,6 @@ QCborMap with(QCborMap map, const char* key, const QCborValue& value)
     map[QString::fromLatin1(key)] = value;
     return map;
 }
-
-struct LogRecorder
-{
-    LogRecorder()
-    {
-        previous = Log::setSink([this](Log::Level, const QString& line) { lines.append(line); });
-    }
-    ~LogRecorder() { Log::setSink(previous); }
-    QStringList lines;
-    Log::Sink previous;
-};
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "model/Alerts.h"
 #include "model/Document.h"
 #include "model/Notifications.h"
@@ -26,28 +27,6 @@ public:
     void present(const Alert& alert) override { alerts.push_back(alert); }
     std::vector<Alert> alerts;
 };
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    return file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-QByteArray encoded(const QString& text, QStringConverter::Encoding encoding)
-{
-    QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
-    return encoder.encode(text);
-}
 
 // Counts "SavedStatusChanged" posts and whether each arrived on the main thread. Connected directly, so the
 // slot runs on whichever thread emits the signal.

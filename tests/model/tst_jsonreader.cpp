@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "model/Document.h"
 #include "model/FilterPass.h"
 #include "model/JsonReader.h"
@@ -66,28 +67,6 @@ QString debugText(const JsonValue& value)
     }
     }
     return {};
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    return file.write(bytes) == bytes.size();
-}
-
-QByteArray encoded(const QString& text, QStringConverter::Encoding encoding)
-{
-    QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
-    return encoder.encode(text);
 }
 
 // The first character after JSON whitespace, or 0 when there is none.

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "model/Document.h"
 #include "model/FilterPass.h"
 #include "model/Log.h"
@@ -10,12 +11,6 @@
 #include <QTest>
 
 namespace {
-
-OwnedTree treeFromText(const QString& json)
-{
-    auto document = Document::documentFromText(json);
-    return document ? document->takeRoot() : OwnedTree();
-}
 
 TreeNode* member(const TreeNode* node, const QString& name)
 {
@@ -85,23 +80,6 @@ void setSearch(const QString& text, bool regularExpression, bool caseSensitive)
     settings.caseSensitive = caseSensitive;
     TreeNode::compileSearchExpression();
 }
-
-class LogRecorder
-{
-public:
-    LogRecorder()
-    {
-        m_previous = Log::setSink([this](Log::Level, const QString& line) { lines << line; });
-    }
-    ~LogRecorder() { Log::setSink(m_previous); }
-    LogRecorder(const LogRecorder&) = delete;
-    LogRecorder& operator=(const LogRecorder&) = delete;
-
-    QStringList lines;
-
-private:
-    Log::Sink m_previous;
-};
 
 const QString kErrorMarker = QStringLiteral("\u26D4\uFE0F ");
 

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "model/Document.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
@@ -9,12 +10,6 @@
 #include <vector>
 
 namespace {
-
-OwnedTree treeFromText(const QString& json)
-{
-    auto document = Document::documentFromText(json);
-    return document ? document->takeRoot() : OwnedTree();
-}
 
 TreeNode* member(const TreeNode* node, const QString& name)
 {
@@ -127,23 +122,6 @@ private:
 
     const TreeNode* m_watched;
     std::vector<QMetaObject::Connection> m_connections;
-};
-
-class LogRecorder
-{
-public:
-    LogRecorder()
-    {
-        m_previous = Log::setSink([this](Log::Level, const QString& line) { lines << line; });
-    }
-    ~LogRecorder() { Log::setSink(m_previous); }
-    LogRecorder(const LogRecorder&) = delete;
-    LogRecorder& operator=(const LogRecorder&) = delete;
-
-    QStringList lines;
-
-private:
-    Log::Sink m_previous;
 };
 
 } // namespace

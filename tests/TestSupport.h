@@ -1,0 +1,68 @@
+#pragma once
+
+// Helpers shared by the model tests.
+
+#include "model/Document.h"
+#include "model/Log.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QStringList>
+
+// Records the log lines written while it lives.
+class LogRecorder
+{
+public:
+    LogRecorder()
+    {
+        m_previous = Log::setSink([this](Log::Level level, const QString& line) {
+            levels << level;
+            lines << line;
+        });
+    }
+    ~LogRecorder() { Log::setSink(m_previous); }
+    LogRecorder(const LogRecorder&) = delete;
+    LogRecorder& operator=(const LogRecorder&) = delete;
+
+    // Error lines reporting the given operation ("⛔️ jsonText] …").
+    int errorsNaming(const QString& operation) const
+    {
+        int count = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            count += levels[i] == Log::Level::Error && lines[i].contains(operation + QLatin1Char(']'));
+        return count;
+    }
+
+    QList<Log::Level> levels;
+    QStringList lines;
+
+private:
+    Log::Sink m_previous;
+};
+
+// The tree of a document made from text, or nothing when the text is not a document.
+inline OwnedTree treeFromText(const QString& json)
+{
+    auto document = Document::documentFromText(json);
+    return document ? document->takeRoot() : OwnedTree();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The file's bytes, or nothing when it cannot be read.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The text in an encoding, with its byte-order mark.
+inline QByteArray encoded(const QString& text, QStringConverter::Encoding encoding)
+{
+    QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+    return encoder.encode(text);
+}
