@@ -36,7 +36,7 @@ public:
 
     // init(using:named:): a new tree for `value`, its object members sorted by name. Posts nothing.
     static OwnedTree fromJsonValue(const JsonValue& value, const QString& name);
-    // A lone node with its own store (kind and value as given), for tests and small programmatic trees.
+    // A lone node of the given kind, without a value, in a store of its own (for small programmatic trees).
     static OwnedTree makeRoot(const QString& name, NodeKind kind);
 
     std::optional<JsonValue> jsonObject() const;

@@ -277,6 +277,8 @@ OwnedTree TreeNode::decode(const QByteArray& bytes, QString* error)
     }
     if (ok && reader.lastError() != QCborError::NoError)
         ok = fail(reader.lastError().toString());
+    if (ok && reader.currentOffset() < bytes.size())
+        ok = fail(QStringLiteral("Unexpected data after the archived tree."));
     if (!ok) {
         if (failure.isEmpty())
             failure = reader.lastError().toString();
