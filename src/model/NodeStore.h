@@ -74,5 +74,7 @@ inline std::string_view view(const char* blob)
 }
 } // namespace StoredString
 
-// Orders member names as the tree and the writer do: code points after canonical normalisation.
+// The writer's order of member names: code points after canonical normalisation, then the raw bytes, so that
+// the text never depends on the order of the children. (The tree keeps names that are equal after
+// normalisation in their input order.)
 int compareKeys(const NodeKey* a, const NodeKey* b);

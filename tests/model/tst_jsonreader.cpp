@@ -8,17 +8,12 @@
 #include "model/TreeNode.h"
 
 #include <QDir>
-#include <QFile>
-#include <QStringEncoder>
-#include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
+#include <limits>
 
 Q_DECLARE_METATYPE(JsonValue)
 
 namespace {
-
-using Type = JsonValue::Type;
 
 // A private copy of the bytes: how the reader treats a buffer it shares with its caller is checked on its
 // own (sharedBuffer), so that the other checks do not depend on it.
@@ -31,51 +26,17 @@ QByteArray unshared(const QByteArray& bytes)
 std::optional<JsonValue> parsed(const QByteArray& utf8, ParseError* why = nullptr)
 {
     auto result = JsonReader::parseValue(unshared(utf8));
-    if (auto* error = std::get_if<ParseError>(&result)) {
-        if (why)
-            *why = *error;
-        return std::nullopt;
-    }
-    return std::get<JsonValue>(std::move(result));
+    if (auto* value = std::get_if<JsonValue>(&result))
+        return std::move(*value);
+    if (why)
+        *why = std::get<ParseError>(result);
+    return std::nullopt;
 }
 
-// A readable form of a value for failure messages, types included: [integer 2, float 2.5].
-QString debugText(const JsonValue& value)
+// The text a value is written as.
+std::optional<QByteArray> written(const JsonValue& value)
 {
-    switch (value.type()) {
-    case Type::Null:
-        return QStringLiteral("null");
-    case Type::Boolean:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case Type::Integer:
-        return QStringLiteral("integer %1").arg(value.toInteger());
-    case Type::Float:
-        return QStringLiteral("float %1").arg(value.toDouble(), 0, 'g', 17);
-    case Type::String:
-        return QLatin1Char('"') + value.toString() + QLatin1Char('"');
-    case Type::Array: {
-        QStringList items;
-        for (const JsonValue& item : value.toArray())
-            items << debugText(item);
-        return QLatin1Char('[') + items.join(QStringLiteral(", ")) + QLatin1Char(']');
-    }
-    case Type::Object: {
-        QStringList members;
-        for (const auto& [key, member] : value.toObject())
-            members << key + QStringLiteral(": ") + debugText(member);
-        return QLatin1Char('{') + members.join(QStringLiteral(", ")) + QLatin1Char('}');
-    }
-    }
-    return {};
-}
-
-// The first character after JSON whitespace, or 0 when there is none.
-char firstSignificant(const QByteArray& bytes)
-{
-    for (char c : bytes)
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-            return c;
-    return 0;
+    return TreeNode::fromJsonValue(value, QStringLiteral("root"))->jsonText();
 }
 
 QByteArray nestedArrays(int depth, const QByteArray& innermost = QByteArray())
@@ -83,10 +44,28 @@ QByteArray nestedArrays(int depth, const QByteArray& innermost = QByteArray())
     return QByteArray(depth, '[') + innermost + QByteArray(depth, ']');
 }
 
-QString testSuiteDir()
+// Accepted text is written as text that reads back as the same value, and writing that again repeats it.
+void verifyRoundTrip(const std::optional<JsonValue>& value, const Document* document)
 {
-    return QStringLiteral(BRACKWELL_TESTDATA_DIR "/JSONTestSuite/test_parsing");
+    if (value) {
+        const auto text = written(*value);
+        QVERIFY(text);
+        const auto again = parsed(*text);
+        QVERIFY2(again && *again == *value, text->constData());
+        QCOMPARE(written(*again), text);
+    }
+    if (document) {
+        const auto text = document->root()->jsonText();
+        QVERIFY(text);
+        const auto again = parsed(*text);
+        QVERIFY2(again && *again == *document->root()->jsonObject(), text->constData());
+        const auto reread = Document::documentFromBytes(unshared(*text));
+        QVERIFY(reread);
+        QCOMPARE(reread->root()->jsonText(), text);
+    }
 }
+
+const QString testSuiteDir = QStringLiteral(BRACKWELL_TESTDATA_DIR "/JSONTestSuite/test_parsing");
 
 } // namespace
 
@@ -101,51 +80,43 @@ private slots:
         TreeNode::compileSearchExpression();
     }
 
-    // Numbers are integers whenever their value is an integer in 64 bits, whatever their form; booleans are
-    // never numbers.
-    void classification_data()
+    // Numbers are integers whenever their value is an integer in 64 bits, whatever their form, and the nearest
+    // double otherwise; booleans are never numbers. Strings and names arrive exactly as written, escapes decoded;
+    // a leading U+FEFF inside a string is content. The tree reads alike.
+    void values_data()
     {
+        using A = JsonValue::Array;
+        using O = JsonValue::Object;
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<JsonValue>("expected");
+        const auto row = [](const char* tag, const QByteArray& text, const JsonValue& expected) {
+            QTest::newRow(tag) << text << expected;
+        };
         const qint64 max = std::numeric_limits<qint64>::max();
         const qint64 min = std::numeric_limits<qint64>::min();
-        QTest::newRow("booleans and numbers")
-            << QByteArray("[true,1,0,false]") << JsonValue(JsonValue::Array{true, 1, 0, false});
-        QTest::newRow("integral forms") << QByteArray("[2.0,2.5,1e3]") << JsonValue(JsonValue::Array{2, 2.5, 1000});
-        QTest::newRow("exponent forms") << QByteArray("[1E2,1e+2,100e-2,12.5e1,0.5e1]")
-                                        << JsonValue(JsonValue::Array{100, 100, 1, 125, 5});
-        QTest::newRow("minus zero") << QByteArray("[-0,-0.0,-0e5]") << JsonValue(JsonValue::Array{0, 0, 0});
-        QTest::newRow("max") << QByteArray("[9223372036854775807]") << JsonValue(JsonValue::Array{max});
-        QTest::newRow("min") << QByteArray("[-9223372036854775808]") << JsonValue(JsonValue::Array{min});
-        QTest::newRow("min as float") << QByteArray("[-9223372036854775808.0]") << JsonValue(JsonValue::Array{min});
-        // Beyond 64 bits: the nearest double.
-        QTest::newRow("above max") << QByteArray("[9223372036854775808]")
-                                   << JsonValue(JsonValue::Array{9223372036854775808.0});
-        QTest::newRow("below min") << QByteArray("[-9223372036854775809]")
-                                   << JsonValue(JsonValue::Array{-9223372036854775808.0});
-        QTest::newRow("above unsigned") << QByteArray("[18446744073709551616]")
-                                        << JsonValue(JsonValue::Array{18446744073709551616.0});
-        QTest::newRow("thirty digits") << QByteArray("[123456789012345678901234567890]")
-                                       << JsonValue(JsonValue::Array{123456789012345678901234567890.0});
-        QTest::newRow("large negative") << QByteArray("[-123456789012345678901234567890]")
-                                        << JsonValue(JsonValue::Array{-123456789012345678901234567890.0});
-        QTest::newRow("max as float") << QByteArray("[9223372036854775807.0]")
-                                      << JsonValue(JsonValue::Array{9223372036854775808.0});
-        QTest::newRow("long fraction") << QByteArray("[3.14159265358979323846]")
-                                       << JsonValue(JsonValue::Array{3.14159265358979323846});
-        QTest::newRow("twenty digits and a fraction")
-            << QByteArray("[12345678901234567890.5]") << JsonValue(JsonValue::Array{12345678901234567890.5});
-        QTest::newRow("many zero decimals")
-            << QByteArray("[1.0000000000000000000,-0.50000000000000000000]") << JsonValue(JsonValue::Array{1, -0.5});
-        QTest::newRow("fractions") << QByteArray("[0.1,-2.5,5e-324,1.7976931348623157e308]")
-                                   << JsonValue(JsonValue::Array{0.1, -2.5, 5e-324, 1.7976931348623157e308});
-        QTest::newRow("other values") << QByteArray(R"({"s":"x","n":null,"a":[],"o":{}})")
-                                      << JsonValue(JsonValue::Object{{"s", "x"},
-                                                                     {"n", nullptr},
-                                                                     {"a", JsonValue::Array{}},
-                                                                     {"o", JsonValue::Object{}}});
+        row("booleans, null", "[true,1,0,false,null]", A{true, 1, 0, false, {}});
+        row("integral forms", "[2.0,2.5,1e3,1E+2,100e-2,-0,-0.0]", A{2, 2.5, 1000, 100, 1, 0, 0});
+        row("64-bit limits", "[9223372036854775807,-9223372036854775808,-9223372036854775808.0,9223372036854775807.0]",
+            A{max, min, min, 9223372036854775808.0});
+        row("beyond 64 bits", "[9223372036854775808,-9223372036854775809,123456789012345678901234567890]",
+            A{9223372036854775808.0, -9223372036854775808.0, 123456789012345678901234567890.0});
+        row("long tokens", "[12345678901234567890.5,1.0000000000000000000,-0.50000000000000000000]",
+            A{12345678901234567890.5, 1, -0.5});
+        row("fractions", "[0.1,-2.5,5e-324,1.7976931348623157e308]", A{0.1, -2.5, 5e-324, 1.7976931348623157e308});
+        row("collections", R"({"a":[],"o":{}})", O{{"a", A{}}, {"o", O{}}});
+        // Each string as a value and as a name.
+        const auto text = [&row](const char* tag, const QByteArray& literal, const QString& string) {
+            row(tag, "[" + literal + ",{" + literal + ":1}]", A{string, O{{string, 1}}});
+        };
+        text("empty string", "\"\"", QString());
+        text("raw utf-8", "\"caf\xC3\xA9 \xE2\x82\xAC\"", QStringLiteral("caf\u00E9 \u20AC"));
+        text("short escapes", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"", QStringLiteral("\"\\/\b\f\n\r\t"));
+        text("unicode escapes", "\"\\u00e9\\ud83d\\ude00\"", QStringLiteral("\u00E9\U0001F600"));
+        text("escaped nul", "\"a\\u0000b\"", QString::fromUtf16(u"a\0b", 3));
+        text("escaped leading bom", "\"\\ufeffx\"", QStringLiteral("\uFEFFx"));
+        text("raw leading bom", "\"\xEF\xBB\xBFx\"", QStringLiteral("\uFEFFx"));
     }
-    void classification()
+    void values()
     {
         QFETCH(QByteArray, text);
         QFETCH(JsonValue, expected);
@@ -153,127 +124,55 @@ private slots:
         const auto value = parsed(text, &error);
         QVERIFY2(value, qPrintable(error.description()));
         // Equality compares the variant, so an integer never equals the same value held as a double.
-        QVERIFY2(*value == expected, qPrintable(debugText(*value)));
-
-        // The tree classifies alike: every integer value gives an integer node, every double a float node.
-        const auto document = Document::documentFromText(QString::fromUtf8(text));
+        QVERIFY(*value == expected);
+        const auto document = Document::documentFromBytes(unshared(text));
         QVERIFY(document);
+        QVERIFY(*document->root()->jsonObject() == expected);
+        // Indexed by JsonValue::Type.
+        const NodeKind kinds[] = {NodeKind::Null,   NodeKind::Boolean, NodeKind::Integer, NodeKind::Float,
+                                  NodeKind::String, NodeKind::Array,   NodeKind::Object};
         const TreeNode* root = document->root();
-        if (expected.isArray()) {
-            const auto& items = expected.toArray();
-            QCOMPARE(root->childCount(), qsizetype(items.size()));
-            for (std::size_t i = 0; i < items.size(); ++i) {
-                const TreeNode* node = root->child(qsizetype(i));
-                switch (items[i].type()) {
-                case Type::Integer:
-                    QCOMPARE(node->kind(), qint64(NodeKind::Integer));
-                    QCOMPARE(node->value(), QVariant(items[i].toInteger()));
-                    break;
-                case Type::Float:
-                    QCOMPARE(node->kind(), qint64(NodeKind::Float));
-                    QCOMPARE(node->value(), QVariant(items[i].toDouble()));
-                    break;
-                case Type::Boolean:
-                    QCOMPARE(node->kind(), qint64(NodeKind::Boolean));
-                    QCOMPARE(node->value(), QVariant(items[i].toBool()));
-                    break;
-                default:
-                    QFAIL("unexpected element type in the table");
-                }
-            }
-        }
+        if (expected.isArray())
+            for (qsizetype i = 0; i < root->childCount(); ++i)
+                QCOMPARE(root->child(i)->kind(), qint64(kinds[int(expected.toArray()[std::size_t(i)].type())]));
     }
 
-    // Strings arrive exactly as written, escapes decoded; a leading U+FEFF inside a string is content.
-    void strings_data()
-    {
-        QTest::addColumn<QByteArray>("literal");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("plain") << QByteArray("\"abc\"") << QStringLiteral("abc");
-        QTest::newRow("empty") << QByteArray("\"\"") << QString();
-        QTest::newRow("short escapes") << QByteArray("\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"")
-                                       << QStringLiteral("\"\\/\b\f\n\r\t");
-        QTest::newRow("unicode escape") << QByteArray("\"caf\\u00e9\"") << QStringLiteral("caf\u00E9");
-        QTest::newRow("surrogate pair") << QByteArray("\"\\ud83d\\ude00\"") << QStringLiteral("\U0001F600");
-        QTest::newRow("escaped nul") << QByteArray("\"a\\u0000b\"") << QString::fromUtf16(u"a\0b", 3);
-        QTest::newRow("raw utf-8") << QByteArray("\"\xE2\x82\xAC\"") << QStringLiteral("\u20AC");
-        QTest::newRow("escaped leading bom") << QByteArray("\"\\ufeffx\"") << QStringLiteral("\uFEFFx");
-        QTest::newRow("raw leading bom") << QByteArray("\"\xEF\xBB\xBFx\"") << QStringLiteral("\uFEFFx");
-        QTest::newRow("bom only") << QByteArray("\"\\ufeff\"") << QStringLiteral("\uFEFF");
-    }
-    void strings()
-    {
-        QFETCH(QByteArray, literal);
-        QFETCH(QString, text);
-        const QByteArray document = "[" + literal + ",{" + literal + ":1}]";
-        const JsonValue expected(JsonValue::Array{text, JsonValue::Object{{text, 1}}});
-        const auto tree = Document::documentFromBytes(unshared(document));
-        QVERIFY(tree);
-        QCOMPARE(tree->root()->child(0)->value(), QVariant(text));
-        QCOMPARE(tree->root()->child(1)->child(0)->name(), text);
-        QVERIFY(*tree->root()->jsonObject() == expected);
-
-        ParseError error;
-        const auto value = parsed(document, &error);
-        QVERIFY2(value, qPrintable(error.description()));
-        QCOMPARE(value->toArray().at(0).toString(), text);
-        QVERIFY2(*value == expected, qPrintable(debugText(*value)));
-    }
-
-    // Numbers too large for a double are refused rather than read as infinity.
-    void numberOverflowRefused_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("1e400") << QByteArray("[1e400]");
-        QTest::newRow("-1e400") << QByteArray("[-1e400]");
-        QTest::newRow("long integer beyond double") << QByteArray("[1" + QByteArray(400, '0') + "]");
-    }
-    void numberOverflowRefused()
-    {
-        QFETCH(QByteArray, text);
-        ParseError error;
-        QVERIFY(!parsed(text, &error));
-        QVERIFY(!error.message.isEmpty());
-        QVERIFY(!Document::documentFromText(QString::fromUtf8(text)));
-    }
-
-    // Only an array or an object may stand at the top level.
-    void topLevelScalarRefused_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("number") << QByteArray("5");
-        QTest::newRow("string") << QByteArray("\"x\"");
-        QTest::newRow("null") << QByteArray("null");
-        QTest::newRow("true") << QByteArray("true");
-        QTest::newRow("padded number") << QByteArray(" 5 ");
-        QTest::newRow("negative") << QByteArray("-1.5");
-    }
-    void topLevelScalarRefused()
-    {
-        QFETCH(QByteArray, text);
-        ParseError error;
-        QVERIFY(!parsed(text, &error));
-        QVERIFY(!error.message.isEmpty());
-        ParseError documentError;
-        QVERIFY(!Document::documentFromText(QString::fromUtf8(text), &documentError));
-        QVERIFY(!documentError.message.isEmpty());
-    }
-
-    // A parse error says what is wrong and where: byte offset, 1-based line, and column in characters.
-    void errorPosition_data()
+    // Refused with a reason: malformed text, a number beyond a double (never infinity), bytes invalid in their
+    // encoding (never substituted), nesting beyond the limit (top-level scalars: see testSuite). Where given, the
+    // error points at the fault: byte offset, 1-based line, column in characters.
+    void refused_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<qint64>("offset");
         QTest::addColumn<int>("line");
         QTest::addColumn<int>("column");
-        QTest::newRow("bad literal on line 3") << QByteArray("{\n  \"a\": 1,\n  \"b\": tru\n}") << qint64(19) << 3 << 8;
-        QTest::newRow("bad literal after crlf") << QByteArray("[1,\r\n nul]") << qint64(6) << 2 << 2;
-        QTest::newRow("invalid utf-8 after accents")
-            << QByteArray("[\"ok\",\n\"\xC3\xA9\xC3\xA9\xFF\"]") << qint64(12) << 2 << 4;
-        QTest::newRow("control character in string") << QByteArray("[\n\"ab\tc\"]") << qint64(5) << 2 << 4;
-        QTest::newRow("unclosed string") << QByteArray("[1,\n  \"abc") << qint64(6) << 2 << 3;
+        const auto row = [](const char* tag, const QByteArray& text, qint64 offset = -1, int line = 0, int column = 0) {
+            QTest::newRow(tag) << text << offset << line << column;
+        };
+        row("1e400", "[1e400]");
+        row("long integer beyond double", "[1" + QByteArray(400, '0') + "]");
+        row("bad literal on line 3", "{\n  \"a\": 1,\n  \"b\": tru\n}", 19, 3, 8);
+        row("bad literal after crlf", "[1,\r\n nul]", 6, 2, 2);
+        row("invalid utf-8 after accents", "[\"ok\",\n\"\xC3\xA9\xC3\xA9\xFF\"]", 12, 2, 4);
+        row("control character in string", "[\n\"ab\tc\"]", 5, 2, 4);
+        row("unclosed string", "[1,\n  \"abc", 6, 2, 3);
+        row("utf-8 stray continuation", "[\"a\x80\"]");
+        row("utf-8 overlong", "[\"\xC0\xAF\"]");
+        row("utf-8 surrogate", "[\"\xED\xA0\x80\"]");
+        row("utf-8 beyond U+10FFFF", "[\"\xF4\x90\x80\x80\"]");
+        row("utf-8 bom then invalid", "\xEF\xBB\xBF[\"\xFF\"]");
+        // "[" "\"" U+D800 "\"" "]" in UTF-16LE: a lone high surrogate.
+        row("utf-16le lone high surrogate", QByteArray("\xFF\xFE[\0\"\0\x00\xD8\"\0]\0", 12));
+        row("utf-16be lone low surrogate", QByteArray("\xFE\xFF\0[\0\"\xDC\x00\0\"\0]", 12));
+        row("utf-16le odd length", QByteArray("\xFF\xFE[\0]\0 ", 7));
+        row("utf-32le beyond U+10FFFF", QByteArray("\xFF\xFE\0\0[\0\0\0\"\0\0\0\0\0\x11\0\"\0\0\0]\0\0\0", 24));
+        const int limit = JsonReader::maxDepth;
+        row("200000 arrays", nestedArrays(200000), limit, 1, limit + 1);
+        row("one array too many", nestedArrays(limit + 1, "1"), limit, 1, limit + 1);
+        row("one object too many", QByteArray("{\"k\":").repeated(limit + 1) + "1" + QByteArray(limit + 1, '}'),
+            limit * 5, 1, limit * 5 + 1);
     }
-    void errorPosition()
+    void refused()
     {
         QFETCH(QByteArray, text);
         QFETCH(qint64, offset);
@@ -282,205 +181,64 @@ private slots:
         ParseError error;
         QVERIFY(!parsed(text, &error));
         QVERIFY(!error.message.trimmed().isEmpty());
+        QVERIFY(error.offset >= 0 && error.offset <= text.size() && error.line >= 1 && error.column >= 1);
+        ParseError documentError;
+        QVERIFY(!Document::documentFromBytes(unshared(text), &documentError));
+        QVERIFY(!documentError.message.trimmed().isEmpty());
+        if (offset < 0)
+            return;
         QCOMPARE(error.offset, offset);
         QCOMPARE(error.line, line);
         QCOMPARE(error.column, column);
-        // The description carries the message and the position for the user.
-        const QString description = error.description();
-        QVERIFY(description.startsWith(error.message));
-        QVERIFY(description.contains(QStringLiteral("line %1").arg(line)));
-        QVERIFY(description.contains(QStringLiteral("column %1").arg(column)));
-    }
-
-    // Every malformed input gives a message and a position inside the text.
-    void errorsAreDescribed_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("empty") << QByteArray("");
-        QTest::newRow("whitespace") << QByteArray(" \n\t");
-        QTest::newRow("unterminated array") << QByteArray("[1,");
-        QTest::newRow("missing colon") << QByteArray("{\"a\" 1}");
-        QTest::newRow("trailing comma") << QByteArray("[1,]");
-        QTest::newRow("trailing text") << QByteArray("{} x");
-        QTest::newRow("two documents") << QByteArray("[][]");
-        QTest::newRow("single quotes") << QByteArray("['a']");
-        QTest::newRow("bad escape") << QByteArray("[\"\\x\"]");
-        QTest::newRow("leading zero") << QByteArray("[01]");
-        QTest::newRow("bare key") << QByteArray("{a:1}");
-        QTest::newRow("nan") << QByteArray("[NaN]");
-        QTest::newRow("lone bracket") << QByteArray("]");
-    }
-    void errorsAreDescribed()
-    {
-        QFETCH(QByteArray, text);
-        ParseError error;
-        QVERIFY(!parsed(text, &error));
-        QVERIFY(!error.message.trimmed().isEmpty());
-        QVERIFY(error.offset >= 0 && error.offset <= text.size());
-        QVERIFY(error.line >= 1);
-        QVERIFY(error.column >= 1);
-    }
-
-    // The byte-order mark picks the encoding; without one the bytes are UTF-8. Content survives exactly.
-    void encodings_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        const QString text = QStringLiteral("{\"cl\u00E9\":[\"caf\u00E9 \u20AC \U0001F600\",1]}");
-        QTest::newRow("utf-8") << text.toUtf8();
-        QTest::newRow("utf-8 bom") << encoded(text, QStringConverter::Utf8);
-        QTest::newRow("utf-16le bom") << encoded(text, QStringConverter::Utf16LE);
-        QTest::newRow("utf-16be bom") << encoded(text, QStringConverter::Utf16BE);
-        QTest::newRow("utf-32le bom") << encoded(text, QStringConverter::Utf32LE);
-        QTest::newRow("utf-32be bom") << encoded(text, QStringConverter::Utf32BE);
-    }
-    void encodings()
-    {
-        QFETCH(QByteArray, bytes);
-        const JsonValue expected(JsonValue::Object{
-            {QStringLiteral("cl\u00E9"), JsonValue::Array{QStringLiteral("caf\u00E9 \u20AC \U0001F600"), 1}}});
-        const auto fromBytes = Document::documentFromBytes(unshared(bytes));
-        QVERIFY(fromBytes);
-        QVERIFY(fromBytes->root()->jsonObject() == expected);
-
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("encoded.json"));
-        QVERIFY(writeFile(path, bytes));
-        const auto fromFile = Document::documentFromFile(path);
-        QVERIFY(fromFile);
-        QVERIFY(fromFile->root()->jsonObject() == expected);
-    }
-
-    // Bytes that are not valid in their encoding are refused with a reason, never read with substitutes.
-    void badEncodingRefused_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("utf-8 stray continuation") << QByteArray("[\"a\x80\"]");
-        QTest::newRow("utf-8 truncated sequence") << QByteArray("[\"\xE2\x82\"]");
-        QTest::newRow("utf-8 overlong") << QByteArray("[\"\xC0\xAF\"]");
-        QTest::newRow("utf-8 surrogate") << QByteArray("[\"\xED\xA0\x80\"]");
-        QTest::newRow("utf-8 beyond U+10FFFF") << QByteArray("[\"\xF4\x90\x80\x80\"]");
-        QTest::newRow("utf-8 bom then invalid") << QByteArray("\xEF\xBB\xBF[\"\xFF\"]");
-        QTest::newRow("latin-1 without bom") << QByteArray("[\"caf\xE9\"]");
-        // "[" "\"" U+D800 "\"" "]" in UTF-16LE: a lone high surrogate.
-        QTest::newRow("utf-16le lone high surrogate") << QByteArray("\xFF\xFE[\0\"\0\x00\xD8\"\0]\0", 12);
-        QTest::newRow("utf-16be lone low surrogate") << QByteArray("\xFE\xFF\0[\0\"\xDC\x00\0\"\0]", 12);
-        QTest::newRow("utf-16le odd length") << QByteArray("\xFF\xFE[\0]\0 ", 7);
-        QTest::newRow("utf-32le beyond U+10FFFF")
-            << QByteArray("\xFF\xFE\0\0[\0\0\0\"\0\0\0\0\0\x11\0\"\0\0\0]\0\0\0", 24);
-    }
-    void badEncodingRefused()
-    {
-        QFETCH(QByteArray, bytes);
-        ParseError error;
-        QVERIFY(!Document::documentFromBytes(unshared(bytes), &error));
-        QVERIFY(!error.message.trimmed().isEmpty());
-
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("bad.json"));
-        QVERIFY(writeFile(path, bytes));
-        ParseError fileError;
-        QVERIFY(!Document::documentFromFile(path, &fileError));
-        QVERIFY(!fileError.message.trimmed().isEmpty());
-    }
-
-    // The conformance suite's hostile nesting is refused with an error instead of exhausting the stack.
-    void openingArraysRefused()
-    {
-        QByteArray text = readFile(testSuiteDir() + QStringLiteral("/n_structure_100000_opening_arrays.json"));
-        QVERIFY(text.size() >= 100000);
-        ParseError error;
-        QVERIFY(!parsed(text, &error));
-        QVERIFY(!error.message.trimmed().isEmpty());
-        QVERIFY(!Document::documentFromBytes(unshared(text)));
-    }
-
-    // Well-formed nesting beyond the limit is refused too, and the error points at the level that broke it.
-    void deepNestingRefused_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<qint64>("offset");
-        QTest::newRow("200000 arrays") << nestedArrays(200000) << qint64(JsonReader::maxDepth);
-        QTest::newRow("one array too many")
-            << nestedArrays(JsonReader::maxDepth + 1, "1") << qint64(JsonReader::maxDepth);
-        QByteArray objects;
-        for (int i = 0; i <= JsonReader::maxDepth; ++i)
-            objects += "{\"k\":";
-        objects += "1" + QByteArray(JsonReader::maxDepth + 1, '}');
-        QTest::newRow("one object too many") << objects << qint64(JsonReader::maxDepth * 5);
-    }
-    void deepNestingRefused()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(qint64, offset);
-        ParseError error;
-        QVERIFY(!parsed(text, &error));
-        QVERIFY(!error.message.trimmed().isEmpty());
-        QCOMPARE(error.offset, offset);
-        QCOMPARE(error.line, 1);
-        ParseError documentError;
-        QVERIFY(!Document::documentFromBytes(unshared(text), &documentError));
         QCOMPARE(documentError.offset, offset);
     }
 
-    // A document exactly at the nesting limit is read, and everything the views do with it works.
-    void depthAtLimit_data()
+    // The byte-order mark picks the encoding (UTF-8 without one, see values). Content survives exactly.
+    void encodings()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("leafPath");
-        const int depth = JsonReader::maxDepth;
-        QString arrayPath = QStringLiteral("root");
-        for (int i = 0; i < depth; ++i)
-            arrayPath += QStringLiteral("[0]");
-        QTest::newRow("arrays") << nestedArrays(depth, "\"needle\"") << arrayPath;
-        QByteArray objects;
-        QString objectPath = QStringLiteral("root");
-        for (int i = 0; i < depth; ++i) {
-            objects += "{\"k\":";
-            objectPath += QStringLiteral(".k");
+        const QString text = QStringLiteral("{\"cl\u00E9\":[\"caf\u00E9 \u20AC \U0001F600\",1]}");
+        const JsonValue expected(JsonValue::Object{
+            {QStringLiteral("cl\u00E9"), JsonValue::Array{QStringLiteral("caf\u00E9 \u20AC \U0001F600"), 1}}});
+        for (const auto encoding : {QStringConverter::Utf8, QStringConverter::Utf16LE, QStringConverter::Utf16BE,
+                                    QStringConverter::Utf32LE, QStringConverter::Utf32BE}) {
+            const auto document = Document::documentFromBytes(encoded(text, encoding));
+            QVERIFY2(document && *document->root()->jsonObject() == expected,
+                     QStringConverter::nameForEncoding(encoding));
         }
-        objects.chop(5);
-        objects += "{\"k\":\"needle\"" + QByteArray(depth, '}');
-        QTest::newRow("objects") << objects << objectPath;
     }
+
+    // A document exactly at the nesting limit is read, and everything the views do with it works.
     void depthAtLimit()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, leafPath);
-        ParseError error;
-        const auto value = parsed(text, &error);
-        QVERIFY2(value, qPrintable(error.description()));
-        auto document = Document::documentFromBytes(unshared(text), &error);
-        QVERIFY2(document, qPrintable(error.description()));
-        TreeNode* root = document->root();
-
-        const TreeNode* leaf = root;
-        while (leaf->childCount() > 0)
-            leaf = leaf->child(0);
-        QCOMPARE(leaf->value(), QVariant(QStringLiteral("needle")));
-        QCOMPARE(leaf->path(), leafPath);
-
-        // Compact text with one member per object is the input itself.
-        QCOMPARE(root->jsonText(), std::optional<QByteArray>(text));
-        QVERIFY(root->jsonObject() == *value);
-        QVERIFY(root->description().contains(QStringLiteral("needle")));
-        QCOMPARE(TreeNode::fromJsonValue(*value, QStringLiteral("root"))->jsonText(), std::optional<QByteArray>(text));
-
-        // Filtering reaches the bottom: the only leaf matches, so every level keeps its one child.
-        SearchSettings& settings = SearchSettings::current();
-        settings.text = QStringLiteral("needle");
-        TreeNode::compileSearchExpression();
-        QCOMPARE(root->filteredChildren().size(), std::size_t(1));
-        // Every collection on the way down and the leaf itself.
-        QCOMPARE(FilterPass::run(root, NodeMatcher()), std::size_t(JsonReader::maxDepth + 1));
-        QCOMPARE(FilterPass::keptChildCount(root), qsizetype(1));
-        settings.text = QStringLiteral("haystack");
-        TreeNode::compileSearchExpression();
-        QVERIFY(root->filteredChildren().empty());
+        const int depth = JsonReader::maxDepth;
+        const QByteArray arrays = nestedArrays(depth, "\"needle\"");
+        const QByteArray objects = QByteArray("{\"k\":").repeated(depth) + "\"needle\"" + QByteArray(depth, '}');
+        for (const QByteArray& text : {arrays, objects}) {
+            const auto value = parsed(text);
+            const auto document = Document::documentFromBytes(unshared(text));
+            QVERIFY(value && document);
+            TreeNode* root = document->root();
+            const TreeNode* leaf = root;
+            while (leaf->childCount() > 0)
+                leaf = leaf->child(0);
+            QCOMPARE(leaf->value(), QVariant(QStringLiteral("needle")));
+            QCOMPARE(leaf->path(),
+                     QStringLiteral("root") + QString::fromLatin1(text == arrays ? "[0]" : ".k").repeated(depth));
+            // Compact text with one member per object is the input itself.
+            QCOMPARE(root->jsonText(), std::optional<QByteArray>(text));
+            QCOMPARE(written(*value), std::optional<QByteArray>(text));
+            QVERIFY(root->jsonObject() == *value);
+            QVERIFY(root->description().contains(QStringLiteral("needle")));
+            // Filtering reaches the bottom: the only leaf matches, so every level keeps its one child.
+            SearchSettings::current().text = QStringLiteral("needle");
+            TreeNode::compileSearchExpression();
+            QCOMPARE(root->filteredChildren().size(), std::size_t(1));
+            QCOMPARE(FilterPass::run(root, NodeMatcher()), std::size_t(depth + 1));
+            cleanup();
+        }
     }
 
-    // Real documents survive parse, write, parse: the value is unchanged and the second write repeats the first.
+    // Real documents are read both ways and survive parse, write, parse; the tree and the value write alike.
     void corpusRoundTrip_data()
     {
         QTest::addColumn<QString>("path");
@@ -493,35 +251,20 @@ private slots:
     void corpusRoundTrip()
     {
         QFETCH(QString, path);
-        const QByteArray bytes = readFile(path);
-        QVERIFY(!bytes.isEmpty());
-        ParseError error;
-        const auto value = parsed(bytes, &error);
-        QVERIFY2(value, qPrintable(error.description()));
-
-        const auto document = Document::documentFromFile(path, &error);
-        QVERIFY2(document, qPrintable(error.description()));
-        const auto first = document->root()->jsonText();
-        QVERIFY(first);
-        QCOMPARE(TreeNode::fromJsonValue(*value, QStringLiteral("root"))->jsonText(), first);
-
-        const auto again = parsed(*first, &error);
-        QVERIFY2(again, qPrintable(error.description()));
-        QVERIFY(*again == *value);
-
-        const auto reread = Document::documentFromBytes(unshared(*first), &error);
-        QVERIFY2(reread, qPrintable(error.description()));
-        const auto second = reread->root()->jsonText();
-        QVERIFY(second);
-        QCOMPARE(*second, *first);
+        const auto value = parsed(readFile(path));
+        const auto document = Document::documentFromFile(path);
+        QVERIFY(value && document);
+        QCOMPARE(document->root()->jsonText(), written(*value));
+        verifyRoundTrip(value, document.get());
     }
 
-    // Conformance: documents with an array or object at the top level are read, every malformed text is
-    // refused, and the implementation-defined cases neither crash nor produce text that cannot be read back.
+    // Conformance: documents with an array or object at the top level are read and those with a scalar refused,
+    // every malformed text is refused with a reason and a position inside it (the hostile nesting included), and
+    // the implementation-defined cases neither crash nor produce text that cannot be read back.
     void testSuite_data()
     {
         QTest::addColumn<QString>("fileName");
-        const QStringList files = QDir(testSuiteDir()).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+        const QStringList files = QDir(testSuiteDir).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
         QCOMPARE(files.size(), 318);
         for (const QString& file : files)
             QTest::newRow(qPrintable(file)) << file;
@@ -529,72 +272,41 @@ private slots:
     void testSuite()
     {
         QFETCH(QString, fileName);
-        const QByteArray bytes = readFile(testSuiteDir() + QLatin1Char('/') + fileName);
+        const QByteArray bytes = readFile(testSuiteDir + QLatin1Char('/') + fileName);
         ParseError error;
         const auto value = parsed(bytes, &error);
         ParseError documentError;
-        auto document = Document::documentFromBytes(unshared(bytes), &documentError);
-
+        const auto document = Document::documentFromBytes(unshared(bytes), &documentError);
         if (fileName.startsWith(QLatin1String("n_"))) {
-            QVERIFY(!value);
-            QVERIFY(!error.message.trimmed().isEmpty());
-            QVERIFY(!document);
-            QVERIFY(!documentError.message.trimmed().isEmpty());
+            QVERIFY(!value && !document);
+            QVERIFY(!error.message.trimmed().isEmpty() && !documentError.message.trimmed().isEmpty());
+            QVERIFY(error.offset >= 0 && error.offset <= bytes.size() && error.line >= 1 && error.column >= 1);
             return;
         }
         if (fileName.startsWith(QLatin1String("y_"))) {
-            const char first = firstSignificant(bytes);
-            if (first != '[' && first != '{') {
-                QVERIFY(!value);
-                QVERIFY(!document);
-                return;
-            }
-            QVERIFY2(value, qPrintable(error.description()));
-            QVERIFY2(document, qPrintable(documentError.description()));
+            const QByteArray trimmed = bytes.trimmed();
+            const bool collection = trimmed.startsWith('[') || trimmed.startsWith('{');
+            QVERIFY2(bool(value) == collection, qPrintable(error.description()));
+            QVERIFY2(bool(document) == collection, qPrintable(documentError.description()));
         }
-        if (!value && !document)
-            return;
-        // Whatever is accepted is written as text that reads back as the same value.
-        if (value) {
-            const auto text = TreeNode::fromJsonValue(*value, QStringLiteral("root"))->jsonText();
-            QVERIFY(text);
-            const auto again = parsed(*text, &error);
-            QVERIFY2(again, qPrintable(error.description()));
-            QVERIFY2(*again == *value,
-                     qPrintable(debugText(*again) + QStringLiteral(" read back from ") + QString::fromUtf8(*text)));
-            QCOMPARE(TreeNode::fromJsonValue(*again, QStringLiteral("root"))->jsonText(), text);
-        }
-        if (document) {
-            const auto text = document->root()->jsonText();
-            QVERIFY(text);
-            const auto again = parsed(*text, &error);
-            QVERIFY2(again, qPrintable(error.description()));
-            QVERIFY(*again == *document->root()->jsonObject());
-        }
+        verifyRoundTrip(value, document.get());
     }
 
     // The reader may pad the text it is given; a buffer that the caller still holds stays the caller's.
     void sharedBuffer()
     {
-        QByteArray text("[1,{\"a\":\"b\"}]");
+        const QByteArray expected("[1,{\"a\":\"b\"}]");
+        QByteArray text = expected;
         text.reserve(4096);
         const QByteArray kept = text;
         const auto value = JsonReader::parseValue(text);
         QVERIFY(std::holds_alternative<JsonValue>(value));
         QVERIFY(std::get<JsonValue>(value) == JsonValue(JsonValue::Array{1, JsonValue::Object{{"a", "b"}}}));
-        QCOMPARE(kept, QByteArray("[1,{\"a\":\"b\"}]"));
-
+        QCOMPARE(kept, expected);
         const auto document = Document::documentFromBytes(kept);
         QVERIFY(document);
-        QCOMPARE(document->root()->jsonText(), std::optional<QByteArray>(kept));
-        QCOMPARE(kept, QByteArray("[1,{\"a\":\"b\"}]"));
-
-        // Written text is a typical caller's buffer: it has spare room and is kept for later.
-        const auto written = document->root()->jsonText();
-        QVERIFY(written);
-        const auto again = Document::documentFromBytes(*written);
-        QVERIFY(again);
-        QCOMPARE(again->root()->jsonText(), written);
+        QCOMPARE(document->root()->jsonText(), std::optional<QByteArray>(expected));
+        QCOMPARE(kept, expected);
     }
 };
 

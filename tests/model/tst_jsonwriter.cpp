@@ -2,63 +2,39 @@
 #include "model/Document.h"
 #include "model/JsonValue.h"
 #include "model/JsonWriter.h"
-#include "model/Log.h"
 #include "model/TreeNode.h"
 
 #include <QTest>
 #include <cctype>
-#include <functional>
 #include <limits>
 
 Q_DECLARE_METATYPE(JsonValue)
 
 namespace {
 
-// A private copy of the bytes, so that these checks do not depend on how the reader treats a buffer its
-// caller still holds (tst_jsonreader checks that).
-QByteArray unshared(const QByteArray& bytes)
-{
-    return QByteArray(bytes.constData(), bytes.size());
-}
-
+// The tree of the text, read from a private copy of the bytes (tst_jsonreader checks shared buffers).
 OwnedTree tree(const QByteArray& text)
 {
-    auto document = Document::documentFromBytes(unshared(text));
+    auto document = Document::documentFromBytes(QByteArray(text.constData(), text.size()));
     return document ? document->takeRoot() : OwnedTree();
 }
 
 // Reads written text back into a fresh tree and takes its value.
 std::optional<JsonValue> parsed(const QByteArray& utf8)
 {
-    const auto document = Document::documentFromBytes(unshared(utf8));
-    if (!document)
-        return std::nullopt;
-    return document->root()->jsonObject();
-}
-
-QByteArray literal(const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    std::string out;
-    JsonWriter::appendString(out, std::string_view(utf8.constData(), std::size_t(utf8.size())));
-    return QByteArray::fromStdString(out);
+    const auto root = tree(utf8);
+    return root ? root->jsonObject() : std::nullopt;
 }
 
 // The hex digits of \uXXXX escapes in lower case: either case is valid JSON.
-QByteArray lowerHexEscapes(QByteArray text)
+QByteArray lowerHex(QByteArray text)
 {
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != '\\')
-            continue;
-        if (text[i + 1] == 'u')
-            for (qsizetype j = i + 2; j < std::min(i + 6, text.size()); ++j)
+    for (qsizetype i = 0; i + 5 < text.size(); ++i)
+        if (text[i] == '\\' && text[++i] == 'u')
+            for (qsizetype j = i + 1; j < i + 5; ++j)
                 text[j] = char(std::tolower(static_cast<unsigned char>(text[j])));
-        ++i;
-    }
     return text;
 }
-
-// Records the log lines written while it lives.
 
 // The node's JSON text, or a marker that no valid text contains, so that failures show both texts.
 QByteArray textOf(const TreeNode* node)
@@ -66,15 +42,24 @@ QByteArray textOf(const TreeNode* node)
     return node->jsonText().value_or(QByteArrayLiteral("<no text>"));
 }
 
-QByteArray textOf(const OwnedTree& tree)
-{
-    return textOf(tree.get());
-}
-
 void reverseChildren(TreeNode* node)
 {
-    std::vector<TreeNode*> reversed(node->children().rbegin(), node->children().rend());
-    node->setChildren(reversed);
+    node->setChildren(std::vector<TreeNode*>(node->children().rbegin(), node->children().rend()));
+}
+
+// Every collection's text reads back as its JSON value, and that value is written as the same text.
+void verifyTextMatchesValue(const TreeNode* node)
+{
+    if (!node->isCollection())
+        return;
+    const auto text = node->jsonText();
+    const auto value = node->jsonObject();
+    QVERIFY2(text && value, qPrintable(node->path()));
+    const auto back = parsed(*text);
+    QVERIFY2(back && *back == *value, qPrintable(node->path()));
+    QCOMPARE(TreeNode::fromJsonValue(*value, QStringLiteral("root"))->jsonText(), text);
+    for (const TreeNode* child : node->children())
+        verifyTextMatchesValue(child);
 }
 
 } // namespace
@@ -83,441 +68,188 @@ class TestJsonWriter : public QObject
 {
     Q_OBJECT
 private slots:
-    // Compact form: no whitespace between tokens and no trailing newline.
-    void compact_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("empty array") << QByteArray(" [ ] ") << QByteArray("[]");
-        QTest::newRow("empty object") << QByteArray("\n{\n}\n") << QByteArray("{}");
-        QTest::newRow("mixed") << QByteArray("[ 1 , { \"a\" : [ ] , \"b\" : { } } , \"x y\" , true , false , null ]")
-                               << QByteArray(R"([1,{"a":[],"b":{}},"x y",true,false,null])");
-        QTest::newRow("indented") << QByteArray("{\r\n\t\"k\" : -12 ,\r\n\t\"l\" : [ 0.5 ]\r\n}")
-                                  << QByteArray(R"({"k":-12,"l":[0.5]})");
-        QTest::newRow("numbers normalised") << QByteArray("[2.0, 2.5, 1e3]") << QByteArray("[2,2.5,1000]");
-        QTest::newRow("array order kept") << QByteArray("[3, 1, \"b\", \"a\"]") << QByteArray(R"([3,1,"b","a"])");
-        QTest::newRow("spaces inside strings kept") << QByteArray("[\" a  b \"]") << QByteArray("[\" a  b \"]");
-    }
-    void compact()
-    {
-        QFETCH(QByteArray, input);
-        QFETCH(QByteArray, expected);
-        const auto root = tree(input);
-        QVERIFY(root);
-        QCOMPARE(textOf(root), expected);
-    }
-
-    // Members are written in ascending order of their names by code point, whatever the order of the children.
-    void keyOrder_data()
+    // Compact form: no whitespace between tokens, array order kept, numbers normalised. Members are written in
+    // ascending order of their names by code point after canonical normalisation, whatever the children's order.
+    // In names and values alike, quote, backslash and solidus get a backslash, control characters are escaped, and
+    // everything else (non-ASCII included) is written as UTF-8.
+    void text_data()
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("b then a") << R"({"b":1,"a":"x/y"})"
-                                  << R"({"a":"x\/y","b":1})";
-        QTest::newRow("upper case first") << R"({"a":1,"B":2})"
-                                          << R"({"B":2,"a":1})";
-        QTest::newRow("digits by character") << R"({"a9":1,"a10":2})"
-                                             << R"({"a10":2,"a9":1})";
-        QTest::newRow("prefix first") << R"({"ab":1,"a":2})"
-                                      << R"({"a":2,"ab":1})";
-        QTest::newRow("accent after ascii")
-            << QStringLiteral("{\"\u00E9\":1,\"z\":2}") << QStringLiteral("{\"z\":2,\"\u00E9\":1}");
+        const auto row = [](const char* tag, const QString& input, const QString& expected) {
+            QTest::newRow(tag) << input << expected;
+        };
+        row("empty collections", "\n{ \"b\" : { }, \"a\" : [ ]\n}\n", R"({"a":[],"b":{}})");
+        row("array", "[ 3 , 1 , \" a  b \" , true , false , null ]", R"([3,1," a  b ",true,false,null])");
+        row("numbers", "{\r\n\t\"k\":-12,\"l\":[0.5, 2.0, 1e3, -9223372036854775808, 9223372036854775807]\r\n}",
+            R"({"k":-12,"l":[0.5,2,1000,-9223372036854775808,9223372036854775807]})");
+        row("ascii names", R"({"a9":1,"ab":2,"a":3,"B":4,"a10":5})", R"({"B":4,"a":3,"a10":5,"a9":1,"ab":2})");
+        row("accent after ascii", QStringLiteral("{\"\u00E9\":1,\"z\":2}"), QStringLiteral("{\"z\":2,\"\u00E9\":1}"));
         // By code point, not by UTF-16 unit: U+FF61 comes before U+1F600.
-        QTest::newRow("astral after bmp")
-            << QStringLiteral("{\"\U0001F600\":1,\"\uFF61\":2}") << QStringLiteral("{\"\uFF61\":2,\"\U0001F600\":1}");
+        row("astral after bmp", QStringLiteral("{\"\U0001F600\":1,\"\uFF61\":2}"),
+            QStringLiteral("{\"\uFF61\":2,\"\U0001F600\":1}"));
         // A leading U+FEFF is part of the name and sorts by its code point.
-        QTest::newRow("leading U+FEFF") << QStringLiteral("{\"\uFEFFa\":1,\"b\":2}")
-                                        << QStringLiteral("{\"b\":2,\"\uFEFFa\":1}");
+        row("leading U+FEFF", QStringLiteral("{\"\uFEFFa\":1,\"b\":2}"), QStringLiteral("{\"b\":2,\"\uFEFFa\":1}"));
         // A decomposed A with ring sorts as the composed character, and keeps its own spelling.
-        QTest::newRow("canonical form") << QStringLiteral("{\"A\u030A\":1,\"B\":2}")
-                                        << QStringLiteral("{\"B\":2,\"A\u030A\":1}");
-        QTest::newRow("nested") << R"({"z":{"b":1,"a":2},"a":[{"d":1,"c":2}]})"
-                                << R"({"a":[{"c":2,"d":1}],"z":{"a":2,"b":1}})";
-        QTest::newRow("many") << R"({"e":5,"d":4,"c":3,"b":2,"a":1,"f":6})"
-                              << R"({"a":1,"b":2,"c":3,"d":4,"e":5,"f":6})";
+        row("canonical form", QStringLiteral("{\"A\u030A\":1,\"B\":2}"), QStringLiteral("{\"B\":2,\"A\u030A\":1}"));
+        row("nested", R"({"z":{"b":1,"a":2},"a":[{"d":1,"c":2}]})", R"({"a":[{"c":2,"d":1}],"z":{"a":2,"b":1}})");
+        row("empty name first", R"({"x":"","":2})", R"({"":2,"x":""})");
+        // Plain literals here: moc misreads raw strings holding these escapes.
+        row("punctuation", "{\"\\\"\\\\/\":\"a\\\"b\\\\u0041 http://c/\"}",
+            "{\"\\\"\\\\\\/\":\"a\\\"b\\\\u0041 http:\\/\\/c\\/\"}");
+        row("short escapes", R"({"\n\t":"\r\b\f"})", R"({"\n\t":"\r\b\f"})");
+        row("other controls", R"({"\u0000\u001F":"\u0001\u000B\u001b"})", R"({"\u0000\u001f":"\u0001\u000b\u001b"})");
+        row("as is", QStringLiteral("{\"\u007F\":\" caf\u00E9\u20AC\U0001F600\u2028\"}"),
+            QStringLiteral("{\"\u007F\":\" caf\u00E9\u20AC\U0001F600\u2028\"}"));
+        row("byte order mark", QStringLiteral("{\"\uFEFF\":\"\uFEFF\"}"), QStringLiteral("{\"\uFEFF\":\"\uFEFF\"}"));
     }
-    void keyOrder()
+    void text()
     {
         QFETCH(QString, input);
         QFETCH(QString, expected);
         const auto root = tree(input.toUtf8());
         QVERIFY(root);
-        QCOMPARE(textOf(root), expected.toUtf8());
-        // The writer sorts by itself: children in reverse order give the same text.
-        reverseChildren(root.get());
-        QCOMPARE(textOf(root), expected.toUtf8());
+        QCOMPARE(lowerHex(textOf(root.get())), expected.toUtf8());
+        verifyTextMatchesValue(root.get());
+        // The writer sorts by itself: members in reverse order give the same text.
+        if (root->isObject()) {
+            reverseChildren(root.get());
+            QCOMPARE(lowerHex(textOf(root.get())), expected.toUtf8());
+        }
     }
 
-    // A member the user appends at the end of an object is written at its sorted place; arrays keep their order.
-    void appendedMembers()
-    {
-        const auto object = tree(R"({"b":1,"c":2})");
-        QVERIFY(object);
-        TreeNode* added = object->insertNewChild(-1);
-        QVERIFY(added);
-        QCOMPARE(object->child(2), added);
-        QCOMPARE(textOf(object), QByteArray(R"({"New Key":"New Value","b":1,"c":2})"));
-        added->setNameLabel(QStringLiteral("bb"));
-        QCOMPARE(textOf(object), QByteArray(R"({"b":1,"bb":"New Value","c":2})"));
-        added->setNameLabel(QStringLiteral("a"));
-        added->setValueLabel(QStringLiteral("v"));
-        QCOMPARE(textOf(object), QByteArray(R"({"a":"v","b":1,"c":2})"));
-
-        const auto array = tree("[1,2]");
-        QVERIFY(array);
-        QVERIFY(array->insertNewChild(0));
-        QVERIFY(array->insertNewChild(-1));
-        QCOMPARE(textOf(array), QByteArray(R"(["New Value",1,2,"New Value"])"));
-    }
-
-    // String escapes: quote, backslash and solidus get a backslash, control characters are escaped, everything
-    // else (non-ASCII included) is written as UTF-8.
-    void escapes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("empty") << QString() << QByteArray("\"\"");
-        QTest::newRow("plain") << QStringLiteral("abc") << QByteArray("\"abc\"");
-        QTest::newRow("solidus") << QStringLiteral("x/y") << QByteArray("\"x\\/y\"");
-        QTest::newRow("two solidi") << QStringLiteral("//") << QByteArray("\"\\/\\/\"");
-        QTest::newRow("url") << QStringLiteral("http://a.b/c") << QByteArray("\"http:\\/\\/a.b\\/c\"");
-        QTest::newRow("quote") << QStringLiteral("a\"b") << QByteArray("\"a\\\"b\"");
-        QTest::newRow("backslash") << QStringLiteral("a\\b") << QByteArray("\"a\\\\b\"");
-        QTest::newRow("backslash u") << QStringLiteral("\\u0041") << QByteArray("\"\\\\u0041\"");
-        QTest::newRow("line feed") << QStringLiteral("a\nb") << QByteArray("\"a\\nb\"");
-        QTest::newRow("tab") << QStringLiteral("\t") << QByteArray("\"\\t\"");
-        QTest::newRow("carriage return") << QStringLiteral("\r") << QByteArray("\"\\r\"");
-        QTest::newRow("backspace") << QStringLiteral("\b") << QByteArray("\"\\b\"");
-        QTest::newRow("form feed") << QStringLiteral("\f") << QByteArray("\"\\f\"");
-        QTest::newRow("nul") << QString(QChar(0)) << QByteArray("\"\\u0000\"");
-        QTest::newRow("U+0001") << QString(QChar(1)) << QByteArray("\"\\u0001\"");
-        QTest::newRow("vertical tab") << QString(QChar(0x0B)) << QByteArray("\"\\u000b\"");
-        QTest::newRow("escape") << QString(QChar(0x1B)) << QByteArray("\"\\u001b\"");
-        QTest::newRow("U+001F") << QString(QChar(0x1F)) << QByteArray("\"\\u001f\"");
-        QTest::newRow("space") << QStringLiteral(" ") << QByteArray("\" \"");
-        QTest::newRow("delete") << QString(QChar(0x7F)) << QByteArray("\"\x7F\"");
-        QTest::newRow("accent") << QStringLiteral("caf\u00E9") << QByteArray("\"caf\xC3\xA9\"");
-        QTest::newRow("euro") << QStringLiteral("\u20AC") << QByteArray("\"\xE2\x82\xAC\"");
-        QTest::newRow("emoji") << QStringLiteral("\U0001F600") << QByteArray("\"\xF0\x9F\x98\x80\"");
-        QTest::newRow("line separator") << QStringLiteral("\u2028") << QByteArray("\"\xE2\x80\xA8\"");
-        QTest::newRow("byte order mark") << QStringLiteral("\uFEFF") << QByteArray("\"\xEF\xBB\xBF\"");
-        QTest::newRow("mixed") << QStringLiteral("a/\"\\\n\u0001\u00E9</script>")
-                               << QByteArray("\"a\\/\\\"\\\\\\n\\u0001\xC3\xA9<\\/script>\"");
-    }
-    void escapes()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(lowerHexEscapes(literal(text)), expected);
-
-        // The same escaping applies to values and names inside a document, and reads back as the text.
-        const QString key = QLatin1Char('k') + text;
-        const QByteArray keyLiteral = "\"k" + expected.mid(1);
-        const JsonValue value(JsonValue::Array{JsonValue(JsonValue::Object{{key, text}})});
-        const auto root = TreeNode::fromJsonValue(value, QStringLiteral("root"));
-        const auto written = root->jsonText();
-        QVERIFY(written);
-        QCOMPARE(lowerHexEscapes(*written), "[{" + keyLiteral + ":" + expected + "}]");
-        const auto back = parsed(*written);
-        QVERIFY(back);
-        QVERIFY(*back == value);
-    }
-
-    // Children sharing a name give one member holding the value of the later child.
-    void duplicateNames_data()
+    // Renamed members are written under their new names, and children sharing a name give one member holding the
+    // value of the later child while both stay in the tree. Array elements and the root are written unnamed.
+    void renamed_data()
     {
         QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QStringList>("names"); // new name per child; "-" keeps the name
+        QTest::addColumn<QString>("names"); // new name per child, comma-separated; "-" keeps the name
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("later renamed") << QByteArray(R"({"a":1,"b":2})") << QStringList{"-", "a"}
-                                       << QByteArray(R"({"a":2})");
-        QTest::newRow("earlier renamed") << QByteArray(R"({"a":1,"b":2})") << QStringList{"b", "-"}
-                                         << QByteArray(R"({"b":2})");
-        QTest::newRow("not adjacent") << QByteArray(R"({"a":1,"b":2,"c":3})") << QStringList{"-", "-", "a"}
-                                      << QByteArray(R"({"a":3,"b":2})");
-        QTest::newRow("three alike") << QByteArray(R"({"a":1,"b":2,"c":3})") << QStringList{"x", "x", "x"}
-                                     << QByteArray(R"({"x":3})");
-        QTest::newRow("sorted between") << QByteArray(R"({"a":1,"m":2,"z":3})") << QStringList{"-", "-", "a"}
-                                        << QByteArray(R"({"a":3,"m":2})");
-        QTest::newRow("leaf replaces object")
-            << QByteArray(R"({"a":{"p":1},"b":2})") << QStringList{"-", "a"} << QByteArray(R"({"a":2})");
-        QTest::newRow("array replaces leaf")
-            << QByteArray(R"({"a":1,"b":[1]})") << QStringList{"-", "a"} << QByteArray(R"({"a":[1]})");
-        QTest::newRow("nested") << QByteArray(R"({"o":{"a":1,"b":2},"p":0})") << QStringList{"-", "o"}
-                                << QByteArray(R"({"o":0})");
+        const auto row = [](const char* tag, const char* input, const char* names, const char* expected) {
+            QTest::newRow(tag) << QByteArray(input) << QString::fromUtf8(names) << QByteArray(expected);
+        };
+        row("later renamed", R"({"a":1,"b":2})", "-,a", R"({"a":2})");
+        row("earlier renamed", R"({"a":1,"b":2})", "b,-", R"({"b":2})");
+        row("not adjacent", R"({"a":1,"m":2,"z":3})", "-,-,a", R"({"a":3,"m":2})");
+        row("three alike", R"({"a":1,"b":2,"c":3})", "x,x,x", R"({"x":3})");
+        row("empty names", R"({"a":1,"b":{"c":true}})", ",", R"({"":{"c":true}})");
+        row("array elements", R"([1,{"k":[2,3]}])", "x,x", R"([1,{"k":[2,3]}])");
     }
-    void duplicateNames()
+    void renamed()
     {
         QFETCH(QByteArray, input);
-        QFETCH(QStringList, names);
+        QFETCH(QString, names);
         QFETCH(QByteArray, expected);
         const auto root = tree(input);
         QVERIFY(root);
-        QCOMPARE(root->childCount(), names.size());
-        for (qsizetype i = 0; i < names.size(); ++i)
-            if (names[i] != QLatin1String("-"))
-                root->child(i)->setNameLabel(names[i]);
-        // Both nodes stay in the tree; only the text merges them.
-        QCOMPARE(root->childCount(), names.size());
-        QCOMPARE(textOf(root), expected);
-        const auto object = root->jsonObject();
-        QVERIFY(object);
-        QVERIFY(*object == *parsed(expected));
-    }
-
-    // Array elements are written without names, even when the user typed one.
-    void arrayElementNames()
-    {
-        const auto root = tree(R"([1,{"k":[2,3]}])");
-        QVERIFY(root);
-        root->child(0)->setNameLabel(QStringLiteral("x"));
-        root->child(1)->child(0)->child(1)->setNameLabel(QStringLiteral("y"));
         root->setNameLabel(QStringLiteral("renamed root"));
-        QCOMPARE(textOf(root), QByteArray(R"([1,{"k":[2,3]}])"));
-        QVERIFY(*root->jsonObject() == *parsed(R"([1,{"k":[2,3]}])"));
-        // A named collection inside an array too.
-        root->child(1)->setNameLabel(QStringLiteral("z"));
-        QCOMPARE(textOf(root->child(1)->child(0)), QByteArray("[2,3]"));
-        QCOMPARE(textOf(root), QByteArray(R"([1,{"k":[2,3]}])"));
+        const QStringList newNames = names.split(QLatin1Char(','));
+        for (qsizetype i = 0; i < newNames.size(); ++i)
+            if (newNames[i] != QLatin1String("-"))
+                root->child(i)->setNameLabel(newNames[i]);
+        QCOMPARE(root->childCount(), newNames.size());
+        QCOMPARE(textOf(root.get()), expected);
+        verifyTextMatchesValue(root.get());
     }
 
-    // A root that became a leaf has no JSON text: the write fails and the reason is logged under jsonText.
-    void scalarRootRefused_data()
+    // A root that became a leaf, a number JSON cannot hold, a leaf left without a value, or a node whose kind is
+    // no kind make the write of every collection above it fail, with the reason logged once under jsonText,
+    // instead of producing text that no reader accepts. A writable value makes the document writable again.
+    void unwritable_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("string") << QStringLiteral("String");
-        QTest::newRow("number") << QStringLiteral("Number");
-        QTest::newRow("boolean") << QStringLiteral("Boolean");
-        QTest::newRow("null") << QStringLiteral("Null");
+        QTest::addColumn<QByteArray>("input"); // the edit applies to the first leaf, or to an empty root
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("argument");
+        const auto row = [](const char* tag, const char* input, const char* edit, const char* argument) {
+            QTest::newRow(tag) << QByteArray(input) << QString::fromUtf8(edit) << QString::fromUtf8(argument);
+        };
+        row("string root", "{}", "kind", "String");
+        row("null root", "[]", "kind", "Null");
+        row("nan", R"({"a":{"b":[1.5]}})", "value", "nan");
+        row("integer typed inf", R"({"a":[1]})", "value", "inf");
+        row("float typed text", R"({"a":[1.5]})", "value", "abc");
+        row("unknown leaf kind", R"({"a":[1,2],"b":3})", "raw", "42");
+        row("unknown root kind", "{}", "raw", "-1");
     }
-    void scalarRootRefused()
+    void unwritable()
     {
-        QFETCH(QString, kind);
-        const auto root = tree(R"({"a":1})");
+        QFETCH(QByteArray, input);
+        QFETCH(QString, edit);
+        QFETCH(QString, argument);
+        const auto root = tree(input);
         QVERIFY(root);
-        root->setKindLabel(kind);
-        QVERIFY(!root->isCollection());
+        TreeNode* node = root.get();
+        while (node->childCount() > 0)
+            node = node->child(0);
+        if (edit == QLatin1String("kind"))
+            node->setKindLabel(argument);
+        else if (edit == QLatin1String("value"))
+            node->setValueLabel(argument);
+        else
+            node->setKind(argument.toLongLong());
+        QVERIFY(edit != QLatin1String("raw") || !root->jsonObject()); // no value for a node of no kind
         LogRecorder log;
         QString error;
         QCOMPARE(root->jsonText(&error), std::optional<QByteArray>());
         QVERIFY(!error.trimmed().isEmpty());
         QCOMPARE(log.errorsNaming(QStringLiteral("jsonText")), 1);
         QVERIFY(log.lines.back().contains(error));
-        QVERIFY(!JsonWriter::write(root.get()));
+        for (const TreeNode* above = node->parent(); above; above = above->parent())
+            QVERIFY2(!above->jsonText(), qPrintable(above->path()));
+        if (edit == QLatin1String("value")) {
+            node->setValueLabel(QStringLiteral("2.5"));
+            verifyTextMatchesValue(root.get());
+        }
         QVERIFY(!JsonWriter::write(nullptr));
     }
 
-    // A number that JSON cannot hold, or a leaf left without a value, makes the write fail instead of
-    // producing text that no reader accepts.
-    void unwritableLeaf_data()
+    // Floats are written in a form that reads back as the same double, and as a float.
+    void floats()
     {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("nan") << QByteArray(R"({"a":{"b":[1.5]}})") << QStringLiteral("nan");
-        QTest::newRow("inf") << QByteArray(R"({"a":{"b":[1.5]}})") << QStringLiteral("inf");
-        QTest::newRow("minus infinity") << QByteArray(R"({"a":{"b":[1.5]}})") << QStringLiteral("-Infinity");
-        QTest::newRow("overflow") << QByteArray(R"({"a":{"b":[1.5]}})") << QStringLiteral("1e999");
-        QTest::newRow("integer typed inf") << QByteArray(R"({"a":{"b":[1]}})") << QStringLiteral("inf");
-        QTest::newRow("float typed text") << QByteArray(R"({"a":{"b":[1.5]}})") << QStringLiteral("abc");
-        QTest::newRow("boolean typed text") << QByteArray(R"({"a":{"b":[true]}})") << QStringLiteral("maybe");
-    }
-    void unwritableLeaf()
-    {
-        QFETCH(QByteArray, input);
-        QFETCH(QString, typed);
-        const auto root = tree(input);
-        QVERIFY(root);
-        TreeNode* leaf = root->child(0)->child(0)->child(0);
-        leaf->setValueLabel(typed);
-        LogRecorder log;
-        QString error;
-        QCOMPARE(root->jsonText(&error), std::optional<QByteArray>());
-        QVERIFY(!error.trimmed().isEmpty());
-        QCOMPARE(log.errorsNaming(QStringLiteral("jsonText")), 1);
-        // The subtree holding the leaf cannot be written either; a sibling subtree can.
-        QVERIFY(!root->child(0)->child(0)->jsonText());
-        // A writable value makes the document writable again.
-        if (leaf->isBoolean())
-            leaf->setValueLabel(QStringLiteral("true"));
-        else
-            leaf->setValueLabel(QStringLiteral("2.5"));
-        const auto text = root->jsonText();
-        QVERIFY(text);
-        QVERIFY(*parsed(*text) == *root->jsonObject());
+        const JsonValue::Array values{
+            1.0 / 3,           -0.5, 1e-5, 5e-324, std::numeric_limits<double>::max(), 18446744073709551616.0,
+            4503599627370495.5};
+        const auto root = TreeNode::fromJsonValue(JsonValue(values), QStringLiteral("root"));
+        for (const TreeNode* child : root->children())
+            QCOMPARE(child->kind(), qint64(NodeKind::Float));
+        const auto back = parsed(textOf(root.get()));
+        // Equality compares the variant: a float never equals the same value held as an integer.
+        QVERIFY2(back && *back == JsonValue(values), textOf(root.get()).constData());
     }
 
-    // A node whose kind is no kind has no JSON value; the write fails rather than guess one.
-    void unknownKindRefused()
+    // A whole number typed into a float node keeps it a float, and an integer node given a fraction becomes a
+    // float; both are written as the number typed.
+    void numberTyped()
     {
-        const auto root = tree(R"({"a":[1,2],"b":3})");
+        const auto root = tree("[2.5,1]");
         QVERIFY(root);
-        root->child(0)->child(1)->setKind(42);
-        LogRecorder log;
-        QString error;
-        QCOMPARE(root->jsonText(&error), std::optional<QByteArray>());
-        QVERIFY(!error.trimmed().isEmpty());
-        QCOMPARE(log.errorsNaming(QStringLiteral("jsonText")), 1);
-        QCOMPARE(root->jsonObject(), std::optional<JsonValue>());
-        // An unknown collection kind at the top is refused too.
-        root->setKind(-1);
-        QCOMPARE(root->jsonText(), std::optional<QByteArray>());
-    }
-
-    // Integers are written in plain decimal, floats in a form that reads back as the same double.
-    void numbers_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::newRow("tenth") << 0.1;
-        QTest::newRow("third") << 1.0 / 3;
-        QTest::newRow("negative half") << -0.5;
-        QTest::newRow("many digits") << 123456.789;
-        QTest::newRow("small") << 1e-5;
-        QTest::newRow("smaller") << 2.5e-7;
-        QTest::newRow("denormal") << 5e-324;
-        QTest::newRow("smallest normal") << -2.2250738585072014e-308;
-        QTest::newRow("huge") << 1e300;
-        QTest::newRow("max") << std::numeric_limits<double>::max();
-        QTest::newRow("above 64 bits") << 18446744073709551616.0;
-        QTest::newRow("big fraction") << 4503599627370495.5;
-    }
-    void numbers()
-    {
-        QFETCH(double, value);
-        const auto root = TreeNode::fromJsonValue(JsonValue(JsonValue::Array{value}), QStringLiteral("root"));
+        root->child(0)->setValueLabel(QStringLiteral("5"));
+        root->child(1)->setValueLabel(QStringLiteral("2.5"));
         QCOMPARE(root->child(0)->kind(), qint64(NodeKind::Float));
-        const auto text = root->jsonText();
-        QVERIFY(text);
-        const auto back = parsed(*text);
-        QVERIFY2(back, text->constData());
-        QCOMPARE(back->toArray().at(0).type(), JsonValue::Type::Float);
-        QCOMPARE(back->toArray().at(0).toDouble(), value);
+        QCOMPARE(root->child(1)->kind(), qint64(NodeKind::Float));
+        QCOMPARE(textOf(root.get()), QByteArray("[5,2.5]"));
     }
 
-    void integers()
+    // A member the user appends is written at its sorted place, arrays keep their order, and after every kind of
+    // edit the JSON value of each node and its JSON text denote the same thing.
+    void edits()
     {
-        const auto root = tree("[-9223372036854775808,9223372036854775807,0,-1,42]");
+        const auto root = tree(R"({"b":{"d":2,"c":3},"d":"42","e":1,"f":{"k":1},"z":[[1]]})");
         QVERIFY(root);
-        QCOMPARE(textOf(root), QByteArray("[-9223372036854775808,9223372036854775807,0,-1,42]"));
-    }
-
-    // Typing a whole number into a float node keeps it a float; its text reads back as that number.
-    void floatNodeSetToWholeNumber_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<JsonValue>("readBack");
-        QTest::newRow("5") << QStringLiteral("5") << JsonValue(5);
-        QTest::newRow("1e3") << QStringLiteral("1e3") << JsonValue(1000);
-        QTest::newRow("-7.0") << QStringLiteral("-7.0") << JsonValue(-7);
-        QTest::newRow("0x10") << QStringLiteral("0x10") << JsonValue(16);
-        QTest::newRow("2.25") << QStringLiteral("2.25") << JsonValue(2.25);
-    }
-    void floatNodeSetToWholeNumber()
-    {
-        QFETCH(QString, typed);
-        QFETCH(JsonValue, readBack);
-        const auto root = tree(R"({"x":2.5})");
-        QVERIFY(root);
-        TreeNode* node = root->child(0);
-        node->setValueLabel(typed);
-        QCOMPARE(node->kind(), qint64(NodeKind::Float));
-        const auto text = root->jsonText();
-        QVERIFY(text);
-        const auto back = parsed(*text);
-        QVERIFY2(back, text->constData());
-        QVERIFY(*back->member(QStringLiteral("x")) == readBack);
-    }
-
-    // An integer node given a fraction becomes a float and is written as one.
-    void integerNodeSetToFraction()
-    {
-        const auto root = tree("[1]");
-        QVERIFY(root);
-        root->child(0)->setValueLabel(QStringLiteral("2.5"));
-        QCOMPARE(textOf(root), QByteArray("[2.5]"));
-    }
-
-    // The JSON value of a node and its JSON text denote the same thing, for every node that can be written.
-    void jsonObjectAgreesWithText()
-    {
-        struct Case
-        {
-            const char* name;
-            QByteArray input;
-            std::function<void(TreeNode*)> edit;
-        };
-        const std::vector<Case> cases{
-            {"read", R"({"b":[1,2.5,"s",null,true,{"y":{},"x":[]}],"a":"x/y","e":""})", [](TreeNode*) {}},
-            {"reversed", R"({"b":1,"a":{"d":2,"c":3}})",
-             [](TreeNode* root) {
-                 reverseChildren(root);
-                 reverseChildren(root->child(1));
-             }},
-            {"duplicates", R"({"a":1,"b":{"c":2},"d":3})",
-             [](TreeNode* root) {
-                 root->child(1)->setNameLabel(QStringLiteral("a"));
-                 root->child(2)->setNameLabel(QStringLiteral("b"));
-             }},
-            {"kinds changed", R"({"a":"42","b":1,"c":{"k":1}})",
-             [](TreeNode* root) {
-                 root->child(0)->setKindLabel(QStringLiteral("Number"));
-                 root->child(1)->setKindLabel(QStringLiteral("String"));
-                 root->child(2)->setKindLabel(QStringLiteral("Array"));
-             }},
-            {"inserted", R"({"z":[]})",
-             [](TreeNode* root) {
-                 root->insertNewChild(-1);
-                 root->insertNewChild(0);
-                 root->child(0)->insertNewChild(-1);
-             }},
-            {"named elements", R"([[1],[2]])",
-             [](TreeNode* root) {
-                 root->child(0)->setNameLabel(QStringLiteral("n"));
-                 root->child(1)->child(0)->setNameLabel(QStringLiteral("m"));
-             }},
-        };
-        for (const Case& c : cases) {
-            const auto root = tree(c.input);
-            QVERIFY2(root, c.name);
-            c.edit(root.get());
-            std::vector<const TreeNode*> pending{root.get()};
-            while (!pending.empty()) {
-                const TreeNode* node = pending.back();
-                pending.pop_back();
-                for (const TreeNode* child : node->children())
-                    pending.push_back(child);
-                if (!node->isCollection())
-                    continue;
-                const auto text = node->jsonText();
-                const auto value = node->jsonObject();
-                QVERIFY2(text && value, c.name);
-                const auto back = parsed(*text);
-                QVERIFY2(back, c.name);
-                QVERIFY2(*back == *value, qPrintable(QStringLiteral("%1 at %2").arg(c.name, node->path())));
-                QCOMPARE(TreeNode::fromJsonValue(*value, QStringLiteral("root"))->jsonText(), text);
-            }
-        }
-    }
-
-    // The empty name is a name like any other: it sorts first, is escaped as "", and merges with a sibling of
-    // the same (empty) name.
-    void emptyNames()
-    {
-        const auto read = tree(R"({"x":1,"":2})");
-        QVERIFY(read);
-        QCOMPARE(textOf(read), QByteArray(R"({"":2,"x":1})"));
-        reverseChildren(read.get());
-        QCOMPARE(textOf(read), QByteArray(R"({"":2,"x":1})"));
-
-        const auto cleared = tree(R"({"a":1,"b":{"c":true}})");
-        QVERIFY(cleared);
-        cleared->child(1)->child(0)->setNameLabel(QString());
-        QCOMPARE(textOf(cleared), QByteArray(R"({"a":1,"b":{"":true}})"));
-        cleared->child(0)->setNameLabel(QString());
-        cleared->child(1)->setNameLabel(QString());
-        QCOMPARE(textOf(cleared), QByteArray(R"({"":{"":true}})"));
-        QVERIFY(*cleared->jsonObject() == *parsed(R"({"":{"":true}})"));
-
-        QCOMPARE(literal(QString()), QByteArray("\"\""));
+        TreeNode* added = root->insertNewChild(-1);
+        QVERIFY(added && root->child(5) == added);
+        added->setNameLabel(QStringLiteral("c"));
+        QVERIFY(root->child(4)->insertNewChild(0) && root->child(4)->insertNewChild(-1));
+        QCOMPARE(textOf(root.get()), QByteArray(R"({"b":{"c":3,"d":2},"c":"New Value","d":"42","e":1,"f":{"k":1},)"
+                                                R"("z":["New Value",[1],"New Value"]})"));
+        reverseChildren(root->child(0));
+        root->child(0)->setNameLabel(QStringLiteral("d")); // a duplicate name
+        root->child(1)->setKindLabel(QStringLiteral("Number"));
+        root->child(2)->setKindLabel(QStringLiteral("String"));
+        root->child(3)->setKindLabel(QStringLiteral("Array"));
+        root->child(4)->child(1)->child(0)->setNameLabel(QStringLiteral("n")); // a named array element
+        reverseChildren(root.get());
+        verifyTextMatchesValue(root.get());
     }
 };
 
