@@ -12,11 +12,6 @@ void setPresenter(AlertPresenter* presenter)
     g_presenter = presenter;
 }
 
-AlertPresenter* presenter()
-{
-    return g_presenter;
-}
-
 void present(const Alert& alert)
 {
     if (g_presenter) {

@@ -22,7 +22,6 @@ namespace Alerts {
 
 // The presenter is not owned. Without one, alerts are written to the log so they are never silently lost.
 void setPresenter(AlertPresenter* presenter);
-AlertPresenter* presenter();
 void present(const Alert& alert);
 
 } // namespace Alerts

@@ -61,7 +61,7 @@ constexpr auto escapes = [] {
     return table;
 }();
 
-template <class Sink> void writeString(Sink& out, std::string_view text)
+void writeString(Output& out, std::string_view text)
 {
     out.put('"');
     std::size_t runStart = 0;
@@ -84,13 +84,6 @@ template <class Sink> void writeString(Sink& out, std::string_view text)
     out.put(text.substr(runStart));
     out.put('"');
 }
-
-struct StringSink
-{
-    std::string& out;
-    void put(char c) { out += c; }
-    void put(std::string_view text) { out += text; }
-};
 
 bool strictlyOrdered(const TreeNode* object)
 {
@@ -163,12 +156,6 @@ bool writeLeaf(Output& out, const TreeNode* node, QString& error)
 }
 
 } // namespace
-
-void appendString(std::string& out, std::string_view utf8)
-{
-    StringSink sink{out};
-    writeString(sink, utf8);
-}
 
 std::optional<QByteArray> write(const TreeNode* node, QString* error)
 {

@@ -15,7 +15,4 @@ namespace JsonWriter {
 
 std::optional<QByteArray> write(const TreeNode* node, QString* error = nullptr);
 
-// A JSON string literal, quotes included.
-void appendString(std::string& out, std::string_view utf8);
-
 } // namespace JsonWriter

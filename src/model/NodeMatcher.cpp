@@ -24,8 +24,8 @@ bool lowerAscii(std::string& text)
 } // namespace
 
 NodeMatcher::NodeMatcher(const SearchSettings& settings)
-    : m_active(!settings.text.isEmpty()), m_caseSensitive(settings.caseSensitive), m_regex(settings.regularExpression),
-      m_expression(settings.expression), m_needle(settings.text.toUtf8())
+    : m_caseSensitive(settings.caseSensitive), m_regex(settings.regularExpression), m_expression(settings.expression),
+      m_needle(settings.text.toUtf8())
 {
     m_lowerNeedleText = settings.text.toLower();
     m_lowerNeedle = m_lowerNeedleText.toUtf8();

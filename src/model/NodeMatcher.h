@@ -21,7 +21,6 @@ public:
     // A matcher with the same search whose regular expression shares nothing with this one.
     NodeMatcher forAnotherThread() const;
 
-    bool active() const { return m_active; }
     bool nameHit(const TreeNode* node) const;
     bool ownHit(const TreeNode* node) const;
     // The whole rule: the node's own hit, or for a collection a hit anywhere below it.
@@ -32,7 +31,6 @@ private:
     bool contains(std::string_view haystack, const QByteArray& needle) const;
     const QString& scratchText() const;
 
-    bool m_active = false;
     bool m_caseSensitive = true;
     bool m_regex = false;
     std::optional<QRegularExpression> m_expression;

@@ -46,7 +46,6 @@ NodeStore::~NodeStore()
 
 char* NodeStore::newChunk(std::size_t size)
 {
-    m_bytesReserved += size;
     if (size >= mappedChunk) {
         // Large chunks are filled at once, so their pages are mapped in one call rather than faulted in one
         // by one: that is a good part of the time it takes to build a tree of millions of nodes.

@@ -37,9 +37,6 @@ public:
     // The empty name is no key (nullptr).
     const NodeKey* intern(std::string_view text);
 
-    std::size_t bytesReserved() const { return m_bytesReserved; }
-    std::size_t keyCount() const { return m_keyCount; }
-
     // Descriptions of collections, valid for one tree generation.
     QHash<const TreeNode*, QString> descriptions;
     qint64 descriptionsGeneration = -1;
@@ -59,7 +56,6 @@ private:
     char* m_cursor = nullptr;
     char* m_end = nullptr;
     std::size_t m_nextChunk = 64 * 1024;
-    std::size_t m_bytesReserved = 0;
     std::vector<Chunk> m_chunks;
     std::vector<const NodeKey*> m_keys; // open addressing, power-of-two size
     std::size_t m_keyCount = 0;
