@@ -13,11 +13,6 @@
 
 namespace {
 std::atomic<qint64> g_treeGeneration{0};
-
-QString fromUtf8(std::string_view text)
-{
-    return utf8ToQString(text);
-}
 } // namespace
 
 void TreeDeleter::operator()(TreeNode* root) const
@@ -51,7 +46,7 @@ OwnedTree TreeNode::makeRoot(const QString& name, NodeKind kind)
 
 QString TreeNode::name() const
 {
-    return fromUtf8(nameUtf8());
+    return utf8ToQString(nameUtf8());
 }
 
 void TreeNode::setName(const QString& name)
@@ -76,7 +71,7 @@ QVariant TreeNode::value() const
     case BooleanValue:
         return QVariant(m_value.boolean);
     case StringValue:
-        return QVariant(fromUtf8(stringValueUtf8()));
+        return QVariant(utf8ToQString(stringValueUtf8()));
     case NullValue:
         return QVariant::fromValue(nullptr);
     default:
@@ -169,7 +164,7 @@ QString TreeNode::leafValueText() const
 {
     std::string text;
     appendValueText(text);
-    return fromUtf8(text);
+    return utf8ToQString(text);
 }
 
 QString TreeNode::valueLabel() const
@@ -283,7 +278,7 @@ QString TreeNode::description() const
     if (!isCollection()) {
         std::string text;
         appendDescription(text);
-        return fromUtf8(text);
+        return utf8ToQString(text);
     }
     NodeStore& owner = store();
     const qint64 generation = treeGeneration();
@@ -296,7 +291,7 @@ QString TreeNode::description() const
         return *cached;
     std::string text;
     appendDescription(text);
-    return *owner.descriptions.insert(this, fromUtf8(text));
+    return *owner.descriptions.insert(this, utf8ToQString(text));
 }
 
 QString TreeNode::itemIcon() const
