@@ -7,7 +7,7 @@
 #include <vector>
 
 // One value reported by the reader, as it travels from the reading thread to the building thread.
-struct Event
+struct ReaderEvent
 {
     enum Type : std::uint32_t {
         BeginArray,
@@ -30,7 +30,7 @@ struct Event
         const char* text; // points into the parsed text or the parser's buffers, valid until parsing ends
     };
 };
-static_assert(sizeof(Event) == 16);
+static_assert(sizeof(ReaderEvent) == 16);
 
 // A single-producer single-consumer ring of events, published in batches: the reader pushes from one
 // thread while drainInto() feeds a tree builder on another.
@@ -41,21 +41,21 @@ public:
     static constexpr std::size_t kBatch = 4096;
 
     // Producer side: the reader reports values here.
-    void beginArray() { push({Event::BeginArray, 0, {0}}); }
-    void beginObject() { push({Event::BeginObject, 0, {0}}); }
-    void key(std::string_view utf8) { pushText(Event::Key, utf8); }
-    void endArray() { push({Event::EndArray, 0, {0}}); }
-    void endObject() { push({Event::EndObject, 0, {0}}); }
-    void integer(qint64 value) { push({Event::Integer, 0, {value}}); }
+    void beginArray() { push({ReaderEvent::BeginArray, 0, {0}}); }
+    void beginObject() { push({ReaderEvent::BeginObject, 0, {0}}); }
+    void key(std::string_view utf8) { pushText(ReaderEvent::Key, utf8); }
+    void endArray() { push({ReaderEvent::EndArray, 0, {0}}); }
+    void endObject() { push({ReaderEvent::EndObject, 0, {0}}); }
+    void integer(qint64 value) { push({ReaderEvent::Integer, 0, {value}}); }
     void real(double value)
     {
-        Event event{Event::Real, 0, {0}};
+        ReaderEvent event{ReaderEvent::Real, 0, {0}};
         event.real = value;
         push(event);
     }
-    void boolean(bool value) { push({Event::Boolean, 0, {qint64(value)}}); }
-    void null() { push({Event::Null, 0, {0}}); }
-    void string(std::string_view utf8) { pushText(Event::String, utf8); }
+    void boolean(bool value) { push({ReaderEvent::Boolean, 0, {qint64(value)}}); }
+    void null() { push({ReaderEvent::Null, 0, {0}}); }
+    void string(std::string_view utf8) { pushText(ReaderEvent::String, utf8); }
 
     // Producer, while the texts the events point to are still alive: publishes what is left, or on failure
     // tells the consumer to stop, then waits until the consumer has stopped using the events.
@@ -113,14 +113,14 @@ private:
         counter.notify_one();
     }
 
-    void pushText(Event::Type type, std::string_view utf8)
+    void pushText(ReaderEvent::Type type, std::string_view utf8)
     {
-        Event event{type, std::uint32_t(utf8.size()), {0}};
+        ReaderEvent event{type, std::uint32_t(utf8.size()), {0}};
         event.text = utf8.data();
         push(event);
     }
 
-    void push(const Event& event)
+    void push(const ReaderEvent& event)
     {
         while (m_written - m_freeFrom >= kCapacity) {
             // Full: wait until the consumer has taken a batch.
@@ -141,43 +141,43 @@ private:
         signal(m_toConsumer);
     }
 
-    static void dispatch(const Event& event, TreeBuilder& builder)
+    static void dispatch(const ReaderEvent& event, TreeBuilder& builder)
     {
         switch (event.type) {
-        case Event::BeginArray:
+        case ReaderEvent::BeginArray:
             builder.beginArray();
             break;
-        case Event::BeginObject:
+        case ReaderEvent::BeginObject:
             builder.beginObject();
             break;
-        case Event::Key:
+        case ReaderEvent::Key:
             builder.key({event.text, event.size});
             break;
-        case Event::EndArray:
+        case ReaderEvent::EndArray:
             builder.endArray();
             break;
-        case Event::EndObject:
+        case ReaderEvent::EndObject:
             builder.endObject();
             break;
-        case Event::Integer:
+        case ReaderEvent::Integer:
             builder.integer(event.integer);
             break;
-        case Event::Real:
+        case ReaderEvent::Real:
             builder.real(event.real);
             break;
-        case Event::Boolean:
+        case ReaderEvent::Boolean:
             builder.boolean(event.boolean);
             break;
-        case Event::Null:
+        case ReaderEvent::Null:
             builder.null();
             break;
-        case Event::String:
+        case ReaderEvent::String:
             builder.string({event.text, event.size});
             break;
         }
     }
 
-    std::vector<Event> m_events = std::vector<Event>(kCapacity);
+    std::vector<ReaderEvent> m_events = std::vector<ReaderEvent>(kCapacity);
     std::size_t m_written = 0;  // producer only
     std::size_t m_freeFrom = 0; // producer's last view of m_consumed
     alignas(64) std::atomic<std::size_t> m_published{0};
