@@ -62,7 +62,12 @@ std::unique_ptr<Document> load(const QString& file)
         if (!input.open(stdin, QIODevice::ReadOnly)) {
             error = ParseError{0, 1, 1, QStringLiteral("Standard input could not be read.")};
         } else {
-            document = Document::documentFromBytes(input.readAll(), &error);
+            QString why;
+            auto bytes = Document::readDocumentBytes(input, &why);
+            if (bytes)
+                document = Document::documentFromBytes(std::move(*bytes), &error);
+            else
+                error = ParseError{0, 1, 1, QStringLiteral("Standard input could not be read: %1").arg(why)};
         }
     } else {
         document = Document::documentFromFile(file, &error);

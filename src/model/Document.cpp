@@ -17,7 +17,53 @@
 
 namespace {
 
-// Reads a whole file with room for the parser's padding, so the text is not copied again to parse it.
+// The reader takes documents of up to 4 GiB.
+constexpr qint64 kMaxDocumentBytes = 0xFFFFFFFFLL - 64;
+
+QString tooLarge()
+{
+    return QStringLiteral("The document is larger than 4 GiB.");
+}
+
+} // namespace
+
+std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString* why)
+{
+    // Room for the parser's padding is reserved up front, so the text is not copied again to be parsed.
+    // Pipes and devices have no size: read them in pieces, and never without end (think of /dev/zero).
+    const qint64 size = device.isSequential() ? 0 : device.size();
+    if (size > kMaxDocumentBytes) {
+        *why = tooLarge();
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    bytes.reserve((size > 0 ? size : 1024 * 1024) + 64);
+    qint64 done = 0;
+    while (true) {
+        if (done == bytes.size()) {
+            if (done >= kMaxDocumentBytes) {
+                *why = tooLarge();
+                return std::nullopt;
+            }
+            const qint64 grown = size > 0 && done < size ? size : std::min(kMaxDocumentBytes, done * 2 + 1024 * 1024);
+            bytes.reserve(grown + 64);
+            bytes.resize(grown);
+        }
+        const qint64 read = device.read(bytes.data() + done, bytes.size() - done);
+        if (read < 0) {
+            *why = device.errorString();
+            return std::nullopt;
+        }
+        if (read == 0 && (!device.isSequential() || !device.waitForReadyRead(-1)))
+            break;
+        done += read;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+namespace {
+
 std::optional<QByteArray> readFile(const QString& path, QString* why)
 {
     QFile file(path);
@@ -25,31 +71,7 @@ std::optional<QByteArray> readFile(const QString& path, QString* why)
         *why = file.errorString();
         return std::nullopt;
     }
-    if (file.isSequential() || file.size() == 0) {
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            *why = file.errorString();
-            return std::nullopt;
-        }
-        return bytes;
-    }
-    const qint64 size = file.size();
-    QByteArray bytes;
-    bytes.reserve(size + 64);
-    bytes.resize(size);
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 read = file.read(bytes.data() + done, size - done);
-        if (read < 0) {
-            *why = file.errorString();
-            return std::nullopt;
-        }
-        if (read == 0)
-            break;
-        done += read;
-    }
-    bytes.resize(done);
-    return bytes;
+    return Document::readDocumentBytes(file, why);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "model/ParseError.h"
 #include "model/TreeNode.h"
 
+#include <QIODevice>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -22,6 +23,9 @@ public:
     static std::unique_ptr<Document> documentFromBytes(QByteArray bytes, ParseError* error = nullptr);
     // A saved document named after the file, or nothing when the file cannot be read or is not a document.
     static std::unique_ptr<Document> documentFromFile(const QString& path, ParseError* error = nullptr);
+
+    // All the bytes of a file, pipe or device, up to the 4 GiB a document may have.
+    static std::optional<QByteArray> readDocumentBytes(QIODevice& device, QString* why);
 
     using Completion = std::function<void(std::unique_ptr<Document>, std::optional<ParseError>)>;
     // Reads the file on a worker thread; `completion` runs on `context`'s thread unless `context` is gone.
