@@ -2,6 +2,7 @@
 // kinds only), children and valueIsEditable, children nested in the same form.
 #include "model/Log.h"
 #include "model/TreeNode.h"
+#include "model/Utf8.h"
 
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
@@ -11,6 +12,12 @@ namespace {
 void writeText(QCborStreamWriter& writer, const QString& key)
 {
     writer.append(key);
+}
+
+// Names and values go out as the UTF-8 they are stored in, so that nothing in them is reinterpreted.
+void writeUtf8(QCborStreamWriter& writer, std::string_view text)
+{
+    writer.appendTextString(text.data(), qsizetype(text.size()));
 }
 
 } // namespace
@@ -26,7 +33,7 @@ QByteArray TreeNode::encode() const
             BW_LOG_ERROR("encode(to:)", QStringLiteral("shouldn't reach here"));
         writer.startMap(writesValue ? 7 : 6);
         writeText(writer, QStringLiteral("name"));
-        writer.append(node->name());
+        writeUtf8(writer, node->nameUtf8());
         writeText(writer, QStringLiteral("nameIsEditable"));
         writer.append(node->nameIsEditable());
         writeText(writer, QStringLiteral("kind"));
@@ -46,7 +53,7 @@ QByteArray TreeNode::encode() const
                 writer.append(node->boolValue());
                 break;
             default:
-                writer.append(node->value().toString());
+                writeUtf8(writer, node->stringValueUtf8());
                 break;
             }
         }
@@ -79,17 +86,22 @@ QByteArray TreeNode::encode() const
 
 namespace {
 
+// A text string read as its UTF-8 bytes: decoding them as a whole keeps a leading U+FEFF, which is content.
 std::optional<QString> readWholeString(QCborStreamReader& reader)
 {
-    QString text;
-    auto chunk = reader.readString();
-    while (chunk.status == QCborStreamReader::Ok) {
-        text += chunk.data;
-        chunk = reader.readString();
+    QByteArray utf8;
+    while (true) {
+        const qsizetype room = std::max<qsizetype>(reader.currentStringChunkSize(), 0);
+        const qsizetype start = utf8.size();
+        utf8.resize(start + room);
+        const auto chunk = reader.readStringChunk(utf8.data() + start, room);
+        if (chunk.status == QCborStreamReader::Error)
+            return std::nullopt;
+        utf8.resize(start + (chunk.status == QCborStreamReader::Ok ? chunk.data : 0));
+        if (chunk.status == QCborStreamReader::EndOfString)
+            break;
     }
-    if (chunk.status == QCborStreamReader::Error)
-        return std::nullopt;
-    return text;
+    return utf8ToQString(std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
 // A node's fields as read, applied when its map closes.

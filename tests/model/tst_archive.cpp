@@ -77,7 +77,9 @@ private slots:
         auto original = treeFromText(
             QStringLiteral(R"({"arr":[1,-2.5,true,"s",null,{"x":[]},[]],)"
                            R"("big":9223372036854775807,"small":-9223372036854775808,)"
-                           "\"tiny\":5e-324,\"str\":\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n \\ud83d\\ude00\"}"));
+                           "\"tiny\":5e-324,\"str\":\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n \\ud83d\\ude00\","
+                           // A leading U+FEFF is content, in names and values alike.
+                           "\"\\ufeffz\":\"\\ufeffv\"}"));
         QVERIFY(original);
         TreeNode* arr = original->child(0);
         arr->child(1)->setValueLabel(QStringLiteral("5")); // a float with an integral value stays a float
@@ -98,6 +100,8 @@ private slots:
         QCOMPARE(decoded->child(2)->value(), QVariant(std::numeric_limits<qint64>::max()));
         QCOMPARE(decoded->child(3)->value(), QVariant(std::numeric_limits<qint64>::min()));
         QCOMPARE(decoded->child(4)->value(), QVariant(QStringLiteral("caf\u00E9 \"q\" \\ / \n \U0001F600")));
+        QCOMPARE(decoded->child(6)->name(), QStringLiteral("\uFEFFz"));
+        QCOMPARE(decoded->child(6)->value(), QVariant(QStringLiteral("\uFEFFv")));
         QCOMPARE(decoded->child(5)->value(), QVariant(5e-324));
         QVERIFY(!decoded->nameIsEditable() && decoded->kindIsEditable());
         QVERIFY(!decoded->child(1)->kindIsEditable() && !decoded->child(1)->child(3)->valueIsEditable());
