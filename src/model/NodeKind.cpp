@@ -30,3 +30,10 @@ QString label(NodeKind kind)
 }
 
 } // namespace NodeKinds
+
+const QStringList& NodeKinds::labels()
+{
+    static const QStringList all{QStringLiteral("Array"),   QStringLiteral("Object"), QStringLiteral("Number"),
+                                 QStringLiteral("Boolean"), QStringLiteral("String"), QStringLiteral("Null")};
+    return all;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -20,6 +21,8 @@ namespace NodeKinds {
 std::optional<NodeKind> fromRaw(qint64 raw);
 // "Array", "Object", "Number" (both number kinds), "Boolean", "String" or "Null".
 QString label(NodeKind kind);
+// The six labels a user chooses a kind from, in menu order.
+const QStringList& labels();
 
 constexpr bool isArray(qint64 raw)
 {

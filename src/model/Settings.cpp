@@ -2,6 +2,7 @@
 
 namespace {
 const QString kRecentDocuments = QStringLiteral("RecentDocuments");
+const QString kRecentSearches = QStringLiteral("BrackwellRecentSearches");
 constexpr int kMaxRecentDocuments = 10;
 
 std::unique_ptr<Settings>& slot()
@@ -39,4 +40,45 @@ void Settings::addRecentDocument(const QString& path)
     while (list.size() > kMaxRecentDocuments)
         list.removeLast();
     m_settings->setValue(kRecentDocuments, list);
+}
+
+QStringList Settings::recentSearches() const
+{
+    return m_settings->value(kRecentSearches).toStringList();
+}
+
+void Settings::setRecentSearches(const QStringList& searches)
+{
+    m_settings->setValue(kRecentSearches, searches);
+}
+
+void Settings::removeRecentSearches()
+{
+    m_settings->remove(kRecentSearches);
+}
+
+QString Settings::newDocumentKey()
+{
+    return QStringLiteral("new-document");
+}
+
+QString Settings::openDocumentKey()
+{
+    return QStringLiteral("open-document");
+}
+
+QString Settings::performedDownloadKey()
+{
+    return QStringLiteral("performed-download");
+}
+
+bool Settings::isSuppressed(const QString& key) const
+{
+    return !key.isEmpty() && m_settings->value(key, false).toBool();
+}
+
+void Settings::setSuppressed(const QString& key)
+{
+    if (!key.isEmpty())
+        m_settings->setValue(key, true);
 }

@@ -18,6 +18,18 @@ public:
     // Most recent first, without duplicates, at most ten.
     void addRecentDocument(const QString& path);
 
+    // "BrackwellRecentSearches": the search field's recent searches, most recent first.
+    QStringList recentSearches() const;
+    void setRecentSearches(const QStringList& searches);
+    void removeRecentSearches();
+
+    // The confirmation questions a user has silenced, one key per command family.
+    static QString newDocumentKey();
+    static QString openDocumentKey();
+    static QString performedDownloadKey();
+    bool isSuppressed(const QString& key) const;
+    void setSuppressed(const QString& key);
+
     QSettings& store() { return *m_settings; }
 
 private:

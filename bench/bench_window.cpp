@@ -1,0 +1,120 @@
+// Measures the window on one file, offscreen: open to the first painted, fully expanded outline; search
+// keystrokes to the re-filtered, repainted outline; a value edit to the updated subtitle; peak memory.
+//
+//   QT_QPA_PLATFORM=offscreen brackwell-window-bench FILE
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+#include "app/OutlineModel.h"
+#include "app/OutlineView.h"
+#include "app/SearchField.h"
+#include "model/Settings.h"
+#include "model/TreeNode.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+double peakResidentMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void row(const char* what, double seconds, const char* goal)
+{
+    std::printf("%-44s %9.3f s   (goal %s)\n", what, seconds, goal);
+}
+
+// Paints the outline now, as the next frame would.
+void paintOutline(AppDelegate& delegate)
+{
+    delegate.window()->outlineView()->viewport()->repaint();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir settingsDir;
+    Settings::useFile(settingsDir.filePath(QStringLiteral("settings.ini")));
+    const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+
+    AppDelegate delegate;
+    delegate.window()->show();
+    delegate.applicationDidFinishLaunching();
+    QApplication::processEvents();
+    std::printf("file: %s (%.1f MiB)\n", qPrintable(path), double(QFileInfo(path).size()) / (1024.0 * 1024.0));
+
+    // Open: from the request to the first painted outline with every row expanded.
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    QObject::connect(&delegate, &AppDelegate::isLoadingChanged, &loop, [&] {
+        if (!delegate.isLoading())
+            loop.quit();
+    });
+    delegate.openDocumentURL(path);
+    loop.exec();
+    paintOutline(delegate);
+    const double open = double(timer.nsecsElapsed()) / 1e9;
+    OutlineModel* model = delegate.outlineModel();
+    std::printf("rows shown: %d\n", model->rowCount());
+    row("open to first painted, expanded outline", open, "<= 1.0 s");
+
+    // Scrolling: jump to the middle and the end, painting each time.
+    QScrollBar* scroll = delegate.window()->outlineView()->verticalScrollBar();
+    timer.restart();
+    for (int step = 1; step <= 20; ++step) {
+        scroll->setValue(int(qint64(scroll->maximum()) * step / 20));
+        paintOutline(delegate);
+    }
+    row("20 scroll jumps, each painted (average)", double(timer.nsecsElapsed()) / 1e9 / 20, "smooth");
+    scroll->setValue(0);
+
+    // Search keystrokes: each one re-filters the whole tree and repaints.
+    SearchField* field = delegate.window()->searchField();
+    const QString typed = QStringLiteral("theta");
+    double worst = 0;
+    for (qsizetype i = 1; i <= typed.size(); ++i) {
+        timer.restart();
+        field->setText(typed.left(i));
+        paintOutline(delegate);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        worst = std::max(worst, seconds);
+        std::printf("  keystroke \"%s\": %.3f s, %d rows\n", qPrintable(typed.left(i)), seconds, model->rowCount());
+    }
+    row("search keystroke (slowest)", worst, "<= 0.3 s");
+    timer.restart();
+    field->clear();
+    paintOutline(delegate);
+    row("clearing the search", double(timer.nsecsElapsed()) / 1e9, "<= 0.3 s");
+
+    // Edit: a number value typed in place, to the subtitle with its unsaved mark.
+    delegate.TheDocument()->setSaved(true);
+    int leaf = 0;
+    while (leaf < model->rowCount() && !model->nodeAt(leaf)->isNumber())
+        ++leaf;
+    timer.restart();
+    model->setData(model->index(leaf, OutlineModel::ValueColumn), QStringLiteral("42"));
+    paintOutline(delegate);
+    const double edit = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("subtitle after the edit: %s\n", qPrintable(delegate.windowSubtitle()));
+    row("value edit to updated subtitle", edit, "<= 0.1 s");
+
+    std::printf("%-44s %9.0f MiB (goal <= 1024 MiB)\n", "peak resident memory", peakResidentMiB());
+    return 0;
+}

@@ -1,0 +1,331 @@
+// The controller's core: construction, start-up, the tree notifications and installing documents.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "app/OutlineModel.h"
+#include "app/OutlineView.h"
+#include "app/SearchField.h"
+#include "model/Alerts.h"
+#include "model/Log.h"
+#include "model/Notifications.h"
+#include "model/SearchSettings.h"
+#include "model/Settings.h"
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QToolButton>
+
+namespace {
+
+const QString kProceedTitle = QStringLiteral("Are you sure you want to proceed?");
+const QString kProceedMessage = QStringLiteral("All of your changes to the current project will not be saved!");
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
+{
+    m_outlineModel = new OutlineModel(this);
+    m_window->outlineView()->setOutlineModel(m_outlineModel);
+    m_dialogPrompts = std::make_unique<DialogPrompts>(m_window.get());
+    m_prompts = m_dialogPrompts.get();
+
+    // The filter settings start from this controller's initial state.
+    SearchSettings& settings = SearchSettings::current();
+    settings.text.clear();
+    settings.caseSensitive = m_searchCaseSensitive;
+    settings.regularExpression = m_searchRegularExpressions;
+    settings.rowIcons = m_showRowIcons;
+    TreeNode::compileSearchExpression();
+
+    connectWindow();
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The outline refers into the document's tree; let go of it before the tree is freed.
+    m_outlineModel->setRoot(nullptr);
+    if (m_notice)
+        delete m_notice.data();
+}
+
+void AppDelegate::setPrompts(Prompts* prompts)
+{
+    m_prompts = prompts ? prompts : m_dialogPrompts.get();
+}
+
+Prompts& AppDelegate::prompts()
+{
+    return *m_prompts;
+}
+
+void AppDelegate::connectWindow()
+{
+    MainWindow* window = m_window.get();
+    SearchField* field = window->searchField();
+    connect(field, &QLineEdit::textChanged, this, &AppDelegate::setSearchPredicateValue);
+    // The filter follows every keystroke; a search counts as made once the user commits it.
+    connect(field, &QLineEdit::editingFinished, this, [this] {
+        if (!m_searchValue.isEmpty()) {
+            addRecentSearch(m_searchValue);
+            updateSearchMenu();
+        }
+    });
+    connect(this, &AppDelegate::SearchPredicateValueChanged, field, [this, field] {
+        if (field->text() != m_searchValue)
+            field->setText(m_searchValue);
+    });
+
+    QToolButton* caseButton = window->caseSensitiveButton();
+    caseButton->setChecked(m_searchCaseSensitive);
+    connect(caseButton, &QToolButton::toggled, this, &AppDelegate::setSearchPredicateCaseSensitive);
+    connect(this, &AppDelegate::SearchPredicateCaseSensitiveChanged, caseButton,
+            [this, caseButton] { caseButton->setChecked(m_searchCaseSensitive); });
+    QToolButton* regexButton = window->regularExpressionButton();
+    regexButton->setChecked(m_searchRegularExpressions);
+    connect(regexButton, &QToolButton::toggled, this, &AppDelegate::setSearchPredicateRegularExpressions);
+    connect(this, &AppDelegate::SearchPredicateRegularExpressionsChanged, regexButton,
+            [this, regexButton] { regexButton->setChecked(m_searchRegularExpressions); });
+
+    connect(this, &AppDelegate::isLoadingChanged, window->busyIndicator(),
+            [this, window] { window->busyIndicator()->setVisible(m_isLoading); });
+
+    connect(window->outlineView()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &AppDelegate::outlineViewSelectionDidChange);
+
+    connect(window->newAction(), &QAction::triggered, this, &AppDelegate::newDocument);
+    connect(window->openAction(), &QAction::triggered, this, &AppDelegate::openDocument);
+    connect(window->quitAction(), &QAction::triggered, window, &QWidget::close);
+    connect(window->addRowAction(), &QAction::triggered, this, &AppDelegate::addForSelectedRow);
+    connect(window->removeRowAction(), &QAction::triggered, this, &AppDelegate::removeSelectedRow);
+    window->setCloseGuard([this] { return windowShouldClose(); });
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (m_launched)
+        return;
+    m_launched = true;
+    if (!m_document && loadJSONString(QStringLiteral("{}")))
+        m_documentIsBlank = true;
+    updateWindowSubtitle();
+
+    auto* notifications = Notifications::instance();
+    connect(notifications, &Notifications::treeDataChanged, this, &AppDelegate::treeDataChanged);
+    connect(notifications, &Notifications::savedStatusChanged, this, &AppDelegate::updateWindowSubtitle);
+    connect(notifications, &Notifications::reloadCurrentRow, this, &AppDelegate::reloadCurrentRow);
+
+    setupOutlineContextMenu();
+    m_recentSearches = Settings::instance().recentSearches();
+    while (m_recentSearches.size() > maxRecentSearches())
+        m_recentSearches.removeLast();
+    emit recentSearchesChanged();
+    setupSearchMenu();
+    setupMainMenu();
+}
+
+void AppDelegate::applicationShouldHandleReopen()
+{
+    doReopenWindow();
+}
+
+void AppDelegate::doReopenWindow()
+{
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    else
+        m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::treeDataChanged()
+{
+    if (!m_document)
+        return;
+    m_documentIsBlank = false;
+    m_document->setSaved(false);
+}
+
+bool AppDelegate::isUnsaved() const
+{
+    return m_document && !m_document->saved();
+}
+
+void AppDelegate::installDocument(std::unique_ptr<Document> document)
+{
+    // The old tree stays alive until the outline and the selection have let go of it.
+    std::unique_ptr<Document> old = std::move(m_document);
+    m_document = std::move(document);
+    if (m_currentNode)
+        m_currentNode->setSelected(false);
+    setCurrentNode(nullptr);
+    m_outlineModel->setRoot(m_document ? m_document->root() : nullptr);
+    outlineViewSelectionDidChange();
+    emit TheDocumentChanged();
+}
+
+void AppDelegate::showLoadFailure()
+{
+    Alerts::present({QStringLiteral("Something went wrong!"), QStringLiteral("JSON content doesn't appear to be valid."),
+                     Alert::Style::Critical});
+}
+
+bool AppDelegate::loadJSONString(const QString& text)
+{
+    ParseError error;
+    std::unique_ptr<Document> document = Document::documentFromText(text, &error);
+    if (!document) {
+        BW_LOG_ERROR("loadJSONString(_:)", error.description());
+        showLoadFailure();
+        return false;
+    }
+    installDocument(std::move(document));
+    m_documentIsBlank = false;
+    updateWindowSubtitle();
+    return true;
+}
+
+void AppDelegate::openDocumentURL(const QString& path)
+{
+    setLoading(true);
+    setSubtitle(QStringLiteral("Loading ") + QFileInfo(path).fileName() + QChar(0x2026));
+    const quint64 generation = ++m_loadGeneration;
+    Document::loadDocumentAsync(
+        path, this, [this, path, generation](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+            if (generation != m_loadGeneration)
+                return; // a later open replaced this one
+            setLoading(false);
+            if (!document) {
+                BW_LOG_ERROR("openDocumentURL(_:)", error ? error->description() : QString());
+                updateWindowSubtitle();
+                showLoadFailure();
+                return;
+            }
+            Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
+            installDocument(std::move(document));
+            m_documentIsBlank = false;
+            updateWindowSubtitle();
+        });
+}
+
+void AppDelegate::setLoading(bool loading)
+{
+    if (m_isLoading == loading)
+        return;
+    m_isLoading = loading;
+    emit isLoadingChanged();
+}
+
+void AppDelegate::updateWindowSubtitle()
+{
+    if (!m_document)
+        return;
+    const auto name = m_document->name();
+    if (!name)
+        return;
+    setSubtitle(m_document->saved() ? *name : *name + QLatin1Char('*'));
+}
+
+void AppDelegate::setSubtitle(const QString& subtitle)
+{
+    m_window->showSubtitle(subtitle, isUnsaved() && subtitle.endsWith(QLatin1Char('*')));
+    if (m_subtitle == subtitle)
+        return;
+    m_subtitle = subtitle;
+    emit windowSubtitleChanged();
+}
+
+void AppDelegate::confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
+                                 const std::function<void()>& action)
+{
+    Settings& settings = Settings::instance();
+    if (settings.isSuppressed(suppressionKey)) {
+        action();
+        return;
+    }
+    const bool offersSuppression = !suppressionKey.isEmpty();
+    const Prompts::ConfirmationAnswer answer = prompts().confirm({title, message, offersSuppression});
+    if (offersSuppression && answer.suppress)
+        settings.setSuppressed(suppressionKey);
+    if (answer.proceed)
+        action();
+}
+
+void AppDelegate::newDocument()
+{
+    auto action = [this] {
+        if (loadJSONString(QStringLiteral("{}")))
+            m_documentIsBlank = true;
+    };
+    if (isUnsaved())
+        confirmProceed(kProceedTitle, kProceedMessage, Settings::newDocumentKey(), action);
+    else
+        action();
+}
+
+void AppDelegate::runOpenPanel()
+{
+    const QString path = prompts().chooseFileToOpen();
+    if (!path.isEmpty())
+        openDocumentURL(path);
+}
+
+void AppDelegate::openDocument()
+{
+    if (isUnsaved())
+        confirmProceed(kProceedTitle, kProceedMessage, Settings::openDocumentKey(), [this] { runOpenPanel(); });
+    else
+        runOpenPanel();
+}
+
+bool AppDelegate::openFile(const QString& path)
+{
+    auto action = [this, path] { openDocumentURL(path); };
+    if (isUnsaved())
+        confirmProceed(kProceedTitle, kProceedMessage, Settings::openDocumentKey(), action);
+    else
+        action();
+    return true;
+}
+
+void AppDelegate::openFiles(const QStringList& paths)
+{
+    if (!paths.isEmpty())
+        openFile(paths.first());
+}
+
+void AppDelegate::openURLs(const QList<QUrl>& urls)
+{
+    if (urls.isEmpty())
+        return;
+    if (!urls.first().isLocalFile()) {
+        BW_LOG_ERROR("application(_:open:)", QStringLiteral("Only local files can be opened: ") + urls.first().toString());
+        return;
+    }
+    openFile(urls.first().toLocalFile());
+}
+
+bool AppDelegate::windowShouldClose()
+{
+    if (!isUnsaved() || m_documentIsBlank)
+        return true;
+    const QString name = m_document->name().value_or(QStringLiteral("Untitled"));
+    switch (prompts().askToSaveChanges(name)) {
+    case Prompts::SaveChoice::DontSave:
+        return true;
+    case Prompts::SaveChoice::Cancel:
+        return false;
+    case Prompts::SaveChoice::Save:
+        break;
+    }
+    if (m_document->url().isEmpty()) {
+        const QString path = prompts().chooseFileToSave(name + QStringLiteral(".json"));
+        if (path.isEmpty())
+            return false;
+        m_document->setUrl(path);
+        m_document->setName(QFileInfo(path).fileName());
+    }
+    return m_document->save() == Document::SaveResult::Saved;
+}

@@ -1,0 +1,189 @@
+#pragma once
+
+#include "app/Prompts.h"
+#include "model/Document.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+class MainWindow;
+class OutlineModel;
+class QAction;
+class QMenu;
+class TreeNode;
+
+// The one application controller: owns the main window and the current document, keeps the window's state
+// as observable properties, and carries out every user command. The widgets follow the properties.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(Document* TheDocument READ TheDocument NOTIFY TheDocumentChanged)
+    Q_PROPERTY(QString CurrentPath READ CurrentPath NOTIFY CurrentPathChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(QString windowSubtitle READ windowSubtitle NOTIFY windowSubtitleChanged)
+    Q_PROPERTY(QString SearchPredicateValue READ SearchPredicateValue WRITE setSearchPredicateValue NOTIFY
+                   SearchPredicateValueChanged)
+    Q_PROPERTY(bool SearchPredicateCaseSensitive READ SearchPredicateCaseSensitive WRITE
+                   setSearchPredicateCaseSensitive NOTIFY SearchPredicateCaseSensitiveChanged)
+    Q_PROPERTY(bool SearchPredicateRegularExpressions READ SearchPredicateRegularExpressions WRITE
+                   setSearchPredicateRegularExpressions NOTIFY SearchPredicateRegularExpressionsChanged)
+    Q_PROPERTY(QString SearchErrorMessage READ SearchErrorMessage NOTIFY SearchErrorMessageChanged)
+    Q_PROPERTY(QStringList recentSearches READ recentSearches NOTIFY recentSearchesChanged)
+    Q_PROPERTY(int maxRecentSearches READ maxRecentSearches CONSTANT)
+    Q_PROPERTY(bool ShowRowIcons READ ShowRowIcons WRITE setShowRowIcons NOTIFY ShowRowIconsChanged)
+    Q_PROPERTY(bool SearchIsShown READ SearchIsShown WRITE setSearchIsShown NOTIFY SearchIsShownChanged)
+    Q_PROPERTY(bool CodeIsShown READ CodeIsShown WRITE setCodeIsShown NOTIFY CodeIsShownChanged)
+
+public:
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    MainWindow* window() const { return m_window.get(); }
+    OutlineModel* outlineModel() const { return m_outlineModel; }
+    // Replaces the dialogs (tests answer from a script); not owned. nullptr restores the dialogs.
+    void setPrompts(Prompts* prompts);
+
+    // --- State ---
+    Document* TheDocument() const { return m_document.get(); }
+    TreeNode* CurrentNode() const { return m_currentNode; }
+    // Null while nothing is selected.
+    QString CurrentPath() const { return m_currentPath; }
+    bool isLoading() const { return m_isLoading; }
+    QString windowSubtitle() const { return m_subtitle; }
+    QString SearchPredicateValue() const { return m_searchValue; }
+    void setSearchPredicateValue(const QString& value);
+    bool SearchPredicateCaseSensitive() const { return m_searchCaseSensitive; }
+    void setSearchPredicateCaseSensitive(bool on);
+    bool SearchPredicateRegularExpressions() const { return m_searchRegularExpressions; }
+    void setSearchPredicateRegularExpressions(bool on);
+    // Null while the search is valid.
+    QString SearchErrorMessage() const { return m_searchError; }
+    QStringList recentSearches() const { return m_recentSearches; }
+    static int maxRecentSearches() { return 10; }
+    bool ShowRowIcons() const { return m_showRowIcons; }
+    void setShowRowIcons(bool on);
+    bool SearchIsShown() const { return m_searchIsShown; }
+    void setSearchIsShown(bool shown);
+    bool CodeIsShown() const { return m_codeIsShown; }
+    void setCodeIsShown(bool shown);
+
+    // --- Application lifecycle ---
+    void applicationDidFinishLaunching();
+    void applicationShouldHandleReopen();
+    void doReopenWindow();
+    // The system's requests to open files: only the first is opened, after confirmProceed when unsaved.
+    bool openFile(const QString& path);
+    void openFiles(const QStringList& paths);
+    void openURLs(const QList<QUrl>& urls);
+
+    // --- Documents ---
+    // Installs a new "Untitled" document made from `text`; false (and an alert) when it is not valid JSON.
+    bool loadJSONString(const QString& text);
+    // Reads the file on a worker thread, then installs it; the window stays responsive meanwhile.
+    void openDocumentURL(const QString& path);
+    void refreshOutline();
+    void updateWindowSubtitle();
+    void confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
+                        const std::function<void()>& action);
+    void newDocument();
+    void openDocument();
+    // Asks to save unsaved changes before the window closes; false keeps the window open.
+    bool windowShouldClose();
+
+    // --- Outline ---
+    void outlineViewSelectionDidChange();
+    void toggleRowIcons() { setShowRowIcons(!m_showRowIcons); }
+    void toggleCodePanel() { setCodeIsShown(!m_codeIsShown); }
+    void expandAllRows();
+    void collapseAllRows();
+    void reloadCurrentRow();
+
+    // --- Tree editing commands ---
+    void addForSelectedRow();
+    void removeSelectedRow();
+    void copyNodePath();
+    void copyNodeAsJSON();
+    // The copy notice on screen, while it is shown.
+    QMessageBox* transientNotice() const { return m_notice; }
+
+    // --- Search ---
+    void toggleSearchPanel() { setSearchIsShown(!m_searchIsShown); }
+    void selectRecentSearch(const QString& title);
+    void clearRecentSearches();
+    void addRecentSearch(const QString& text);
+    void updateSearchMenu();
+    void searchFieldClicked() { updateSearchMenu(); }
+    QMenu* searchMenu() const { return m_searchMenu.get(); }
+    QMenu* viewMenu() const { return m_viewMenu; }
+
+signals:
+    void TheDocumentChanged();
+    void CurrentNodeChanged();
+    void CurrentPathChanged();
+    void isLoadingChanged();
+    void windowSubtitleChanged();
+    void SearchPredicateValueChanged();
+    void SearchPredicateCaseSensitiveChanged();
+    void SearchPredicateRegularExpressionsChanged();
+    void SearchErrorMessageChanged();
+    void recentSearchesChanged();
+    void ShowRowIconsChanged();
+    void SearchIsShownChanged();
+    void CodeIsShownChanged();
+
+private:
+    void connectWindow();
+    void setupMainMenu();
+    void setupOutlineContextMenu();
+    void setupSearchMenu();
+    void installDocument(std::unique_ptr<Document> document);
+    void setSubtitle(const QString& subtitle);
+    void setLoading(bool loading);
+    void setCurrentNode(TreeNode* node);
+    void setCurrentPath(const QString& path);
+    bool isUnsaved() const;
+    void treeDataChanged();
+    void searchPredicateChanged();
+    void searchOptionsChanged();
+    void validateSearchRegex();
+    void updateSearchPanelLayout();
+    void updateCodePanelLayout();
+    void showTransientNotice(const QString& title, const QString& message);
+    void showLoadFailure();
+    void runOpenPanel();
+    void reselect(TreeNode* node);
+    Prompts& prompts();
+
+    std::unique_ptr<MainWindow> m_window;
+    OutlineModel* m_outlineModel = nullptr;
+    std::unique_ptr<Prompts> m_dialogPrompts;
+    Prompts* m_prompts = nullptr;
+    std::unique_ptr<Document> m_document;
+    TreeNode* m_currentNode = nullptr;
+    QString m_currentPath;
+    bool m_isLoading = false;
+    QString m_subtitle;
+    // The empty document of start-up and New holds nothing that closing could lose.
+    bool m_documentIsBlank = false;
+    QString m_searchValue;
+    bool m_searchCaseSensitive = true;
+    bool m_searchRegularExpressions = false;
+    QString m_searchError;
+    QStringList m_recentSearches;
+    bool m_showRowIcons = false;
+    bool m_searchIsShown = true;
+    bool m_codeIsShown = true;
+    bool m_launched = false;
+    // Only the latest file read may install its document.
+    quint64 m_loadGeneration = 0;
+    std::unique_ptr<QMenu> m_searchMenu;
+    QMenu* m_viewMenu = nullptr;
+    QAction* m_rowIconsAction = nullptr;
+    QPointer<QMessageBox> m_notice;
+};

@@ -1,0 +1,78 @@
+// The controller's additions to the window's menus, and the outline's right-click menu.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "app/OutlineView.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+QAction* topLevelItem(QMenuBar* bar, const QString& title)
+{
+    for (QAction* item : bar->actions())
+        if (item->text() == title)
+            return item;
+    return nullptr;
+}
+
+QAction* addItem(QMenu* menu, const QString& title, QKeyCombination key, QObject* target,
+                 const std::function<void()>& action)
+{
+    QAction* item = menu->addAction(title);
+    item->setShortcut(QKeySequence(key));
+    QObject::connect(item, &QAction::triggered, target, action);
+    return item;
+}
+
+} // namespace
+
+void AppDelegate::setupMainMenu()
+{
+    QMenuBar* bar = m_window->menuBar();
+    if (!bar || m_viewMenu)
+        return;
+
+    if (QAction* edit = topLevelItem(bar, tr("Edit")); edit && edit->menu()) {
+        // Ctrl+Backspace removes the selected row; text fields keep it for deleting a word.
+        m_window->removeRowAction()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+    }
+
+    m_viewMenu = new QMenu(tr("View"), m_window.get());
+    addItem(m_viewMenu, tr("Toggle Search Panel"), Qt::CTRL | Qt::SHIFT | Qt::Key_F, this,
+            [this] { toggleSearchPanel(); });
+    addItem(m_viewMenu, tr("Toggle Code Editor"), Qt::CTRL | Qt::SHIFT | Qt::Key_E, this,
+            [this] { toggleCodePanel(); });
+    m_viewMenu->addSeparator();
+    addItem(m_viewMenu, tr("Expand All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Right, this, [this] { expandAllRows(); });
+    addItem(m_viewMenu, tr("Collapse All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Left, this,
+            [this] { collapseAllRows(); });
+    m_viewMenu->addSeparator();
+    m_rowIconsAction =
+        addItem(m_viewMenu, tr("Show Row Icons"), Qt::CTRL | Qt::SHIFT | Qt::Key_I, this, [this] { toggleRowIcons(); });
+    m_rowIconsAction->setCheckable(true);
+    m_rowIconsAction->setChecked(m_showRowIcons);
+    connect(this, &AppDelegate::ShowRowIconsChanged, m_rowIconsAction,
+            [this] { m_rowIconsAction->setChecked(m_showRowIcons); });
+
+    // View goes before Format; a window without Format gets it before Help, where desktop users look for it.
+    QAction* before = topLevelItem(bar, tr("Format"));
+    if (!before)
+        before = topLevelItem(bar, tr("Help"));
+    bar->insertMenu(before, m_viewMenu);
+}
+
+void AppDelegate::setupOutlineContextMenu()
+{
+    OutlineView* outline = m_window->outlineView();
+    if (!outline->actions().isEmpty())
+        return;
+    auto* copyPath = new QAction(tr("Copy Path"), outline);
+    connect(copyPath, &QAction::triggered, this, &AppDelegate::copyNodePath);
+    auto* copyJson = new QAction(tr("Copy as JSON"), outline);
+    connect(copyJson, &QAction::triggered, this, &AppDelegate::copyNodeAsJSON);
+    outline->addAction(copyPath);
+    outline->addAction(copyJson);
+    outline->setContextMenuPolicy(Qt::ActionsContextMenu);
+}

@@ -1,0 +1,199 @@
+// The outline's side of the controller: selection, the view switches, and the tree editing commands.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "app/OutlineModel.h"
+#include "app/OutlineView.h"
+#include "model/Alerts.h"
+#include "model/Log.h"
+#include "model/SearchSettings.h"
+#include "model/TreeNode.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QTimer>
+#include <vector>
+
+void AppDelegate::setCurrentNode(TreeNode* node)
+{
+    if (m_currentNode == node)
+        return;
+    m_currentNode = node;
+    emit CurrentNodeChanged();
+}
+
+void AppDelegate::setCurrentPath(const QString& path)
+{
+    if (m_currentPath == path && m_currentPath.isNull() == path.isNull())
+        return;
+    m_currentPath = path;
+    emit CurrentPathChanged();
+}
+
+void AppDelegate::outlineViewSelectionDidChange()
+{
+    TreeNode* node = m_window->outlineView()->selectedNode();
+    if (m_currentNode)
+        m_currentNode->setSelected(false);
+    if (!node) {
+        setCurrentPath(QString());
+        setCurrentNode(nullptr);
+        return;
+    }
+    setCurrentPath(node->path());
+    node->setSelected(true);
+    setCurrentNode(node);
+}
+
+void AppDelegate::reselect(TreeNode* node)
+{
+    m_window->outlineView()->selectRow(m_outlineModel->rowOf(node));
+    // A model reset drops the selection without a signal, so the handler runs here in any case.
+    outlineViewSelectionDidChange();
+}
+
+void AppDelegate::refreshOutline()
+{
+    if (!m_document || !m_document->root())
+        return;
+    TreeNode* selected = m_currentNode;
+    m_outlineModel->refresh();
+    reselect(selected);
+}
+
+void AppDelegate::setShowRowIcons(bool on)
+{
+    if (m_showRowIcons == on)
+        return;
+    m_showRowIcons = on;
+    SearchSettings::current().rowIcons = on;
+    m_outlineModel->reloadAll();
+    emit ShowRowIconsChanged();
+}
+
+void AppDelegate::setCodeIsShown(bool shown)
+{
+    if (m_codeIsShown == shown)
+        return;
+    m_codeIsShown = shown;
+    updateCodePanelLayout();
+    emit CodeIsShownChanged();
+}
+
+void AppDelegate::updateCodePanelLayout()
+{
+    BW_LOG_WARNING("updateCodePanelLayout()", QStringLiteral("CodeIsShown = %1").arg(m_codeIsShown ? "true" : "false"));
+    QSplitter* splitter = m_window->splitter();
+    const int width = splitter->width();
+    m_window->codePane()->setVisible(m_codeIsShown);
+    if (m_codeIsShown)
+        splitter->setSizes({width / 2, width - width / 2});
+}
+
+void AppDelegate::expandAllRows()
+{
+    TreeNode* selected = m_currentNode;
+    m_outlineModel->expandAll();
+    reselect(selected);
+}
+
+void AppDelegate::collapseAllRows()
+{
+    TreeNode* selected = m_currentNode;
+    m_outlineModel->collapseAll();
+    reselect(selected);
+}
+
+void AppDelegate::reloadCurrentRow()
+{
+    m_outlineModel->reloadRowWithChildren(m_window->outlineView()->selectedRow());
+}
+
+void AppDelegate::addForSelectedRow()
+{
+    OutlineView* view = m_window->outlineView();
+    const int row = view->selectedRow();
+    if (row != -1 && m_currentNode) {
+        TreeNode* parent = m_currentNode->parent();
+        if (const auto index = m_currentNode->indexInParent(); parent && index)
+            parent->insertNewChild(*index + 1);
+    } else if (m_document && m_document->root()) {
+        m_document->root()->insertNewChild(-1);
+    }
+    refreshOutline();
+    // Without a row below (a childless root was selected) the selection stays where it was.
+    const int next = row + 1 < m_outlineModel->rowCount() ? row + 1 : row;
+    view->selectRow(next);
+    outlineViewSelectionDidChange();
+}
+
+void AppDelegate::removeSelectedRow()
+{
+    OutlineView* view = m_window->outlineView();
+    const int row = view->selectedRow();
+    TreeNode* node = m_currentNode;
+    if (row == -1 || !node)
+        return;
+    if (m_document && node == m_document->root()) {
+        Alerts::present({QStringLiteral("Ooops!"), QStringLiteral("We cannot delete the root node!"),
+                         Alert::Style::Critical});
+        return;
+    }
+    TreeNode* parent = node->parent();
+    const auto index = node->indexInParent();
+    if (!parent || !index) {
+        BW_LOG_ERROR("removeSelectedRow(_:)", QStringLiteral("Selected node has no parent; cannot remove"));
+        return;
+    }
+    std::vector<TreeNode*> children(parent->children().begin(), parent->children().end());
+    children.erase(children.begin() + *index);
+    parent->setChildren(children);
+    node->setSelected(false);
+    setCurrentNode(nullptr);
+    refreshOutline();
+    const int rows = m_outlineModel->rowCount();
+    view->selectRow(rows - 1 >= row ? row : row - 1);
+    outlineViewSelectionDidChange();
+}
+
+void AppDelegate::copyNodePath()
+{
+    if (!m_currentNode)
+        return;
+    const QString path = m_currentNode->path();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(path);
+    showTransientNotice(QStringLiteral("Path Copied"), path);
+}
+
+void AppDelegate::copyNodeAsJSON()
+{
+    if (!m_currentNode)
+        return;
+    const auto text = m_currentNode->jsonText();
+    if (!text)
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(QString::fromUtf8(*text));
+    showTransientNotice(QStringLiteral("JSON Copied"), QStringLiteral("Node JSON has been copied to clipboard"));
+}
+
+void AppDelegate::showTransientNotice(const QString& title, const QString& message)
+{
+    if (m_notice)
+        m_notice->close();
+    auto* box = new QMessageBox(QMessageBox::Information, title, message, QMessageBox::Ok, m_window.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    // The timer belongs to the notice, so closing the notice early also stops it.
+    auto* timer = new QTimer(box);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, box, &QWidget::close);
+    timer->start(1000);
+    m_notice = box;
+    box->open();
+}

@@ -1,0 +1,122 @@
+#include "app/MainWindow.h"
+
+#include "app/OutlineView.h"
+#include "app/SearchField.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QToolButton* optionButton(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setText(text);
+    button->setCheckable(true);
+    button->setToolTip(name);
+    button->setAccessibleName(name);
+    button->setAutoRaise(true);
+    return button;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Brackwell"));
+    resize(1200, 760);
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setChildrenCollapsible(false);
+
+    m_leftPane = new QWidget(m_splitter);
+    auto* left = new QVBoxLayout(m_leftPane);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+
+    m_searchBar = new QWidget(m_leftPane);
+    m_searchBar->setFixedHeight(searchBarHeight);
+    auto* bar = new QHBoxLayout(m_searchBar);
+    bar->setContentsMargins(8, 6, 8, 6);
+    bar->setSpacing(4);
+    m_searchField = new SearchField(m_searchBar);
+    m_caseButton = optionButton(QStringLiteral("Aa"), tr("Match Case"), m_searchBar);
+    m_regexButton = optionButton(QStringLiteral(".*"), tr("Regular Expression"), m_searchBar);
+    bar->addWidget(m_searchField, 1);
+    bar->addWidget(m_caseButton);
+    bar->addWidget(m_regexButton);
+    left->addWidget(m_searchBar);
+
+    m_outline = new OutlineView(m_leftPane);
+    left->addWidget(m_outline, 1);
+
+    // The code editor page takes this place once it exists.
+    m_codePane = new QWidget(m_splitter);
+    m_codePane->setAccessibleName(tr("Code Editor"));
+    m_codePane->setAutoFillBackground(true);
+
+    m_splitter->addWidget(m_leftPane);
+    m_splitter->addWidget(m_codePane);
+    setCentralWidget(m_splitter);
+
+    m_busy = new QProgressBar(this);
+    m_busy->setRange(0, 0); // busy, with no known end
+    m_busy->setMaximumWidth(160);
+    m_busy->setAccessibleName(tr("Loading"));
+    m_busy->hide();
+    statusBar()->addPermanentWidget(m_busy);
+
+    buildMenus();
+}
+
+void MainWindow::buildMenus()
+{
+    m_fileMenu = menuBar()->addMenu(tr("File"));
+    m_newAction = m_fileMenu->addAction(tr("New"));
+    m_newAction->setShortcut(QKeySequence::New);
+    m_openAction = m_fileMenu->addAction(tr("Open…"));
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_fileMenu->addSeparator();
+    m_quitAction = m_fileMenu->addAction(tr("Quit"));
+    m_quitAction->setShortcut(QKeySequence::Quit);
+    m_quitAction->setMenuRole(QAction::QuitRole);
+
+    m_editMenu = menuBar()->addMenu(tr("Edit"));
+    m_addRowAction = m_editMenu->addAction(tr("Add Row"));
+    m_addRowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    m_removeRowAction = m_editMenu->addAction(tr("Remove Row"));
+
+    m_helpMenu = menuBar()->addMenu(tr("Help"));
+}
+
+void MainWindow::showSubtitle(const QString& subtitle, bool modified)
+{
+    if (subtitle.isEmpty()) {
+        setWindowTitle(QStringLiteral("Brackwell"));
+        setWindowModified(false);
+        return;
+    }
+    // The subtitle already carries its "*"; the edited flag marks the window for the desktop as well.
+    QString shown = subtitle;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    if (modified && shown.endsWith(QLatin1Char('*')))
+        shown = shown.chopped(1) + QStringLiteral("[*]");
+    setWindowTitle(shown + QStringLiteral(" — Brackwell"));
+    setWindowModified(modified);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_closeGuard && !m_closeGuard()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+class OutlineView;
+class QProgressBar;
+class QSplitter;
+class QToolButton;
+class SearchField;
+
+// The window description: the left pane with the search bar above the outline, the code pane to its right,
+// a busy indicator, and the File, Edit and Help menus. AppDelegate connects and drives every control.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int searchBarHeight = 42;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    OutlineView* outlineView() const { return m_outline; }
+    SearchField* searchField() const { return m_searchField; }
+    QToolButton* caseSensitiveButton() const { return m_caseButton; }
+    QToolButton* regularExpressionButton() const { return m_regexButton; }
+    QWidget* searchBar() const { return m_searchBar; }
+    QWidget* leftHandSideView() const { return m_leftPane; }
+    QWidget* codePane() const { return m_codePane; }
+    QSplitter* splitter() const { return m_splitter; }
+    QProgressBar* busyIndicator() const { return m_busy; }
+
+    QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* editMenu() const { return m_editMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
+    // The window description's actions, triggered by AppDelegate's operations of the same name.
+    QAction* newAction() const { return m_newAction; }
+    QAction* openAction() const { return m_openAction; }
+    QAction* quitAction() const { return m_quitAction; }
+    QAction* addRowAction() const { return m_addRowAction; }
+    QAction* removeRowAction() const { return m_removeRowAction; }
+
+    // Decides whether the window may close (unsaved changes); closing is allowed without one.
+    void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+
+    // "<subtitle> — Brackwell", or "Brackwell" without a subtitle; `modified` drives the edited mark.
+    void showSubtitle(const QString& subtitle, bool modified);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+
+    OutlineView* m_outline;
+    SearchField* m_searchField;
+    QToolButton* m_caseButton;
+    QToolButton* m_regexButton;
+    QWidget* m_searchBar;
+    QWidget* m_leftPane;
+    QWidget* m_codePane;
+    QSplitter* m_splitter;
+    QProgressBar* m_busy;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QAction* m_newAction = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_quitAction = nullptr;
+    QAction* m_addRowAction = nullptr;
+    QAction* m_removeRowAction = nullptr;
+    std::function<bool()> m_closeGuard;
+};
