@@ -320,12 +320,19 @@ bool AppDelegate::windowShouldClose()
     case Prompts::SaveChoice::Save:
         break;
     }
-    if (m_document->url().isEmpty()) {
+    const QString oldUrl = m_document->url();
+    const std::optional<QString> oldName = m_document->name();
+    if (oldUrl.isEmpty()) {
         const QString path = prompts().chooseFileToSave(name + QStringLiteral(".json"));
         if (path.isEmpty())
             return false;
         m_document->setUrl(path);
         m_document->setName(QFileInfo(path).fileName());
     }
-    return m_document->save() == Document::SaveResult::Saved;
+    if (m_document->save() == Document::SaveResult::Saved)
+        return true;
+    // The failure was shown; the document keeps pointing where it did.
+    m_document->setUrl(oldUrl);
+    m_document->setName(oldName);
+    return false;
 }

@@ -65,6 +65,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_splitter->addWidget(m_leftPane);
     m_splitter->addWidget(m_codePane);
     setCentralWidget(m_splitter);
+    // The outline and the code pane start with half the width each; the splitter keeps the proportion.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({width() / 2, width() - width() / 2});
 
     m_busy = new QProgressBar(this);
     m_busy->setRange(0, 0); // busy, with no known end

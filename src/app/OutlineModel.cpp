@@ -349,8 +349,10 @@ bool OutlineModel::setData(const QModelIndex& index, const QVariant& value, int 
     case KindColumn:
         if (!NodeKinds::labels().contains(text) || text == node->kindLabel())
             return false;
-        // Replacing children may move rows; the change signals keep the rows in step.
+        // Replacing children moves rows; the change signals keep the rows in step, so the row is found anew.
         node->setKindLabel(text);
+        if (const int row = rowOf(node); row >= 0)
+            emit dataChanged(this->index(row, 0), this->index(row, ColumnCount - 1));
         return true;
     default: {
         QVariant checked = text;

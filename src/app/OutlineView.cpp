@@ -169,7 +169,8 @@ void OutlineView::mousePressEvent(QMouseEvent* event)
 void OutlineView::keyPressEvent(QKeyEvent* event)
 {
     const int row = selectedRow();
-    if (m_model && row >= 0 && event->modifiers() == Qt::NoModifier) {
+    // Number-pad arrows carry the keypad modifier; they mean the same.
+    if (m_model && row >= 0 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (event->key() == Qt::Key_Right && m_model->isExpandable(row) && !m_model->isExpanded(row)) {
             m_model->setExpanded(row, true);
             return;

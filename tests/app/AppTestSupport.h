@@ -1,0 +1,93 @@
+#pragma once
+
+// Helpers shared by the window tests: alerts and questions answered from a script, settings on a temporary
+// file, and a launched controller.
+
+#include "app/AppDelegate.h"
+#include "app/Prompts.h"
+#include "model/Alerts.h"
+#include "model/Settings.h"
+
+#include <QList>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+
+// Records every alert instead of showing it, while it lives.
+class AlertRecorder : public AlertPresenter
+{
+public:
+    AlertRecorder() { Alerts::setPresenter(this); }
+    ~AlertRecorder() override { Alerts::setPresenter(nullptr); }
+    AlertRecorder(const AlertRecorder&) = delete;
+    AlertRecorder& operator=(const AlertRecorder&) = delete;
+    void present(const Alert& alert) override { alerts << alert; }
+    QList<Alert> alerts;
+};
+
+// Answers the controller's questions from queues filled by the test; an unexpected question fails the
+// test and is answered with Cancel.
+class ScriptedPrompts : public Prompts
+{
+public:
+    ConfirmationAnswer confirm(const Confirmation& confirmation) override
+    {
+        confirmations << confirmation;
+        if (confirmationAnswers.empty()) {
+            unexpected << confirmation.title;
+            return {};
+        }
+        const ConfirmationAnswer answer = confirmationAnswers.front();
+        confirmationAnswers.pop_front();
+        return answer;
+    }
+    SaveChoice askToSaveChanges(const QString& documentName) override
+    {
+        saveQuestions << documentName;
+        if (saveAnswers.empty()) {
+            unexpected << documentName;
+            return SaveChoice::Cancel;
+        }
+        const SaveChoice answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+    QString chooseFileToOpen() override { return take(openPaths); }
+    QString chooseFileToSave(const QString&) override { return take(savePaths); }
+
+    QList<Confirmation> confirmations;
+    QStringList saveQuestions;
+    QStringList unexpected;
+    std::deque<ConfirmationAnswer> confirmationAnswers;
+    std::deque<SaveChoice> saveAnswers;
+    std::deque<QString> openPaths;
+    std::deque<QString> savePaths;
+
+private:
+    QString take(std::deque<QString>& queue)
+    {
+        if (queue.empty())
+            return {};
+        QString path = queue.front();
+        queue.pop_front();
+        return path;
+    }
+};
+
+// Settings on a fresh temporary file, so that no test touches the user's own.
+class TemporarySettings
+{
+public:
+    TemporarySettings()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        Settings::useFile(path());
+    }
+    QString path() const { return m_dir.filePath(QStringLiteral("settings.ini")); }
+    // A new settings instance on the same file, as the next launch would read it.
+    void reopen() const { Settings::useFile(path()); }
+
+private:
+    QTemporaryDir m_dir;
+};
