@@ -144,6 +144,9 @@ void AppDelegate::treeDataChanged()
 {
     if (!m_document)
         return;
+    // A renamed node or ancestor changes the selected node's path.
+    if (m_currentNode)
+        setCurrentPath(m_currentNode->path());
     m_documentIsBlank = false;
     m_document->setSaved(false);
 }
@@ -168,8 +171,8 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
 
 void AppDelegate::showLoadFailure()
 {
-    Alerts::present({QStringLiteral("Something went wrong!"), QStringLiteral("JSON content doesn't appear to be valid."),
-                     Alert::Style::Critical});
+    Alerts::present({QStringLiteral("Something went wrong!"),
+                     QStringLiteral("JSON content doesn't appear to be valid."), Alert::Style::Critical});
 }
 
 bool AppDelegate::loadJSONString(const QString& text)
@@ -301,7 +304,8 @@ void AppDelegate::openURLs(const QList<QUrl>& urls)
     if (urls.isEmpty())
         return;
     if (!urls.first().isLocalFile()) {
-        BW_LOG_ERROR("application(_:open:)", QStringLiteral("Only local files can be opened: ") + urls.first().toString());
+        BW_LOG_ERROR("application(_:open:)",
+                     QStringLiteral("Only local files can be opened: ") + urls.first().toString());
         return;
     }
     openFile(urls.first().toLocalFile());

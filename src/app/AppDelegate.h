@@ -29,8 +29,8 @@ class AppDelegate : public QObject
     Q_PROPERTY(QString windowSubtitle READ windowSubtitle NOTIFY windowSubtitleChanged)
     Q_PROPERTY(QString SearchPredicateValue READ SearchPredicateValue WRITE setSearchPredicateValue NOTIFY
                    SearchPredicateValueChanged)
-    Q_PROPERTY(bool SearchPredicateCaseSensitive READ SearchPredicateCaseSensitive WRITE
-                   setSearchPredicateCaseSensitive NOTIFY SearchPredicateCaseSensitiveChanged)
+    Q_PROPERTY(bool SearchPredicateCaseSensitive READ SearchPredicateCaseSensitive WRITE setSearchPredicateCaseSensitive
+                   NOTIFY SearchPredicateCaseSensitiveChanged)
     Q_PROPERTY(bool SearchPredicateRegularExpressions READ SearchPredicateRegularExpressions WRITE
                    setSearchPredicateRegularExpressions NOTIFY SearchPredicateRegularExpressionsChanged)
     Q_PROPERTY(QString SearchErrorMessage READ SearchErrorMessage NOTIFY SearchErrorMessageChanged)

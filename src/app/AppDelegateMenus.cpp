@@ -46,8 +46,7 @@ void AppDelegate::setupMainMenu()
             [this] { toggleCodePanel(); });
     m_viewMenu->addSeparator();
     addItem(m_viewMenu, tr("Expand All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Right, this, [this] { expandAllRows(); });
-    addItem(m_viewMenu, tr("Collapse All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Left, this,
-            [this] { collapseAllRows(); });
+    addItem(m_viewMenu, tr("Collapse All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Left, this, [this] { collapseAllRows(); });
     m_viewMenu->addSeparator();
     m_rowIconsAction =
         addItem(m_viewMenu, tr("Show Row Icons"), Qt::CTRL | Qt::SHIFT | Qt::Key_I, this, [this] { toggleRowIcons(); });

@@ -137,8 +137,8 @@ void AppDelegate::removeSelectedRow()
     if (row == -1 || !node)
         return;
     if (m_document && node == m_document->root()) {
-        Alerts::present({QStringLiteral("Ooops!"), QStringLiteral("We cannot delete the root node!"),
-                         Alert::Style::Critical});
+        Alerts::present(
+            {QStringLiteral("Ooops!"), QStringLiteral("We cannot delete the root node!"), Alert::Style::Critical});
         return;
     }
     TreeNode* parent = node->parent();

@@ -18,14 +18,15 @@ const QString kValueKey = QStringLiteral("valueLabel");
 OutlineModel::OutlineModel(QObject* parent) : QAbstractTableModel(parent)
 {
     auto* notifications = Notifications::instance();
-    connect(notifications, &Notifications::filteredChildrenAboutToChange, this,
-            &OutlineModel::onChildrenAboutToChange);
+    connect(notifications, &Notifications::filteredChildrenAboutToChange, this, &OutlineModel::onChildrenAboutToChange);
     connect(notifications, &Notifications::filteredChildrenChanged, this, &OutlineModel::onChildrenChanged);
 }
 
 void OutlineModel::setRoot(TreeNode* root)
 {
     m_root = root;
+    // Another document needs rows of its own size, not the last one's.
+    m_releaseRows = true;
     refresh();
 }
 
@@ -34,9 +35,19 @@ void OutlineModel::refresh()
     beginResetModel();
     m_expandedByDefault = true;
     m_exceptions.clear();
-    if (m_root && searching())
-        FilterPass::run(m_root, NodeMatcher());
-    rebuildRows();
+    if (m_releaseRows)
+        m_rows = {};
+    m_releaseRows = false;
+    m_rows.clear();
+    m_keptCounts.clear();
+    if (m_root) {
+        // Parallel passes decide the filter and list the rows of the fully expanded outline.
+        m_rows.push_back(m_root);
+        if (searching())
+            FilterPass::run(m_root, NodeMatcher(), &m_rows);
+        else
+            FilterPass::listAll(m_root, m_rows);
+    }
     endResetModel();
 }
 
@@ -52,7 +63,13 @@ bool OutlineModel::showsChild(const TreeNode* child) const
 
 qsizetype OutlineModel::visibleChildCount(const TreeNode* node) const
 {
-    return searching() ? FilterPass::keptChildCount(node) : node->childCount();
+    if (!searching())
+        return node->childCount();
+    // Counting means reading every child; an array of a million elements is asked on every repaint.
+    auto found = m_keptCounts.find(node);
+    if (found == m_keptCounts.end())
+        found = m_keptCounts.emplace(node, FilterPass::keptChildCount(node)).first;
+    return found->second;
 }
 
 bool OutlineModel::expandedState(const TreeNode* node) const
@@ -89,10 +106,8 @@ void OutlineModel::appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*
 void OutlineModel::rebuildRows()
 {
     m_rows.clear();
-    if (!m_root) {
-        m_rows.shrink_to_fit();
+    if (!m_root)
         return;
-    }
     m_rows.push_back(m_root);
     if (expandedState(m_root))
         appendSubtreeRows(m_root, m_rows);
@@ -219,6 +234,7 @@ void OutlineModel::onChildrenChanged(TreeNode* node)
         m_rows.erase(m_rows.begin() + row + 1, m_rows.begin() + row + 1 + count);
         endRemoveRows();
     }
+    m_keptCounts.clear();
     if (searching()) {
         // Decide the new children under the current search; the node itself stays listed either way.
         const bool kept = node->filterVisible();

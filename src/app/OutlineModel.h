@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -68,6 +69,9 @@ private:
 
     TreeNode* m_root = nullptr;
     std::vector<TreeNode*> m_rows;
+    bool m_releaseRows = false;
+    // Visible children per collection under the current search, until the filter runs again.
+    mutable std::unordered_map<const TreeNode*, qsizetype> m_keptCounts;
     // Expansion: every collection takes the default state except those listed as exceptions.
     bool m_expandedByDefault = true;
     std::unordered_set<const TreeNode*> m_exceptions;

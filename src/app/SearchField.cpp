@@ -28,6 +28,7 @@ QIcon magnifierIcon(const QPalette& palette)
 
 SearchField::SearchField(QWidget* parent) : QLineEdit(parent)
 {
+    m_normalPalette = palette();
     setPlaceholderText(tr("Search"));
     setAccessibleName(tr("Search"));
     setClearButtonEnabled(true);
@@ -48,9 +49,13 @@ void SearchField::showError(const QString& tooltip)
 {
     m_showsError = !tooltip.isEmpty();
     setToolTip(tooltip);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Text,
-                     m_showsError ? QColor(Qt::red) : QPalette().color(QPalette::Active, QPalette::Text));
+    if (!m_showsError) {
+        setPalette(m_normalPalette);
+        return;
+    }
+    QPalette colours = m_normalPalette;
+    colours.setColor(QPalette::Active, QPalette::Text, Qt::red);
+    colours.setColor(QPalette::Inactive, QPalette::Text, Qt::red);
     setPalette(colours);
 }
 

@@ -29,4 +29,5 @@ private:
     QMenu* m_menu = nullptr;
     QAction* m_menuAction = nullptr;
     bool m_showsError = false;
+    QPalette m_normalPalette;
 };

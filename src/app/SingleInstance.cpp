@@ -2,7 +2,6 @@
 
 #include "model/Log.h"
 
-#include <QDataStream>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <memory>
@@ -27,12 +26,16 @@ bool SingleInstance::forwardToRunning(const QStringList& paths, const QString& s
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(kTimeoutMs))
         return false;
+    // Each path as UTF-8 followed by a NUL, which no path contains.
     QByteArray request;
-    QDataStream out(&request, QIODevice::WriteOnly);
-    out << paths;
-    socket.write(request);
-    if (!socket.waitForBytesWritten(kTimeoutMs))
-        return false;
+    for (const QString& path : paths)
+        request += path.toUtf8() + '\0';
+    // No paths is a request too: connecting and leaving asks the instance to show itself.
+    if (!request.isEmpty()) {
+        socket.write(request);
+        if (!socket.waitForBytesWritten(kTimeoutMs))
+            return false;
+    }
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState)
         socket.waitForDisconnected(kTimeoutMs);
@@ -63,27 +66,46 @@ void SingleInstance::accept()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] {
+        auto refused = std::make_shared<bool>(false);
+        connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer, refused] {
             buffer->append(socket->readAll());
-            if (buffer->size() > kMaxRequest)
+            if (buffer->size() > kMaxRequest) {
+                *refused = true;
                 socket->abort();
+            }
         });
         // The sender disconnects once it has written everything.
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
-            if (buffer->size() <= kMaxRequest)
-                buffer->append(socket->readAll());
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer, refused] {
             socket->deleteLater();
-            QDataStream in(*buffer);
-            QStringList paths;
-            in >> paths;
-            if (in.status() != QDataStream::Ok) {
-                BW_LOG_ERROR("accept()", QStringLiteral("Ignored an incomplete request from another launch"));
+            if (!*refused)
+                buffer->append(socket->readAll());
+            const std::optional<QStringList> paths = *refused ? std::nullopt : parseRequest(*buffer);
+            if (!paths) {
+                BW_LOG_ERROR("accept()", QStringLiteral("Ignored a malformed request from another launch"));
                 return;
             }
-            if (paths.isEmpty())
+            if (paths->isEmpty())
                 emit reopenRequested();
             else
-                emit openRequested(paths);
+                emit openRequested(*paths);
         });
     }
+}
+
+std::optional<QStringList> SingleInstance::parseRequest(const QByteArray& request)
+{
+    if (request.size() > kMaxRequest || (!request.isEmpty() && !request.endsWith('\0')))
+        return std::nullopt;
+    QStringList paths;
+    qsizetype start = 0;
+    while (start < request.size()) {
+        const qsizetype end = request.indexOf('\0', start);
+        const QByteArrayView piece(request.constData() + start, end - start);
+        // Only absolute paths are sent; anything else did not come from a launch of ours.
+        if (piece.isEmpty() || !piece.startsWith('/') || !piece.isValidUtf8())
+            return std::nullopt;
+        paths << QString::fromUtf8(piece);
+        start = end + 1;
+    }
+    return paths;
 }

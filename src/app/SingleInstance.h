@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <optional>
 
 class QLocalServer;
 
@@ -22,6 +23,9 @@ public:
 
     // Starts listening, replacing a socket left behind by an instance that crashed; false on failure.
     bool listen(const QString& serverName = defaultServerName());
+
+    // The paths of a request, or nothing when it is not one a launch sends.
+    static std::optional<QStringList> parseRequest(const QByteArray& request);
 
 signals:
     void openRequested(const QStringList& paths);

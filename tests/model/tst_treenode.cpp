@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 // Note: moc misreads raw string literals holding unbalanced brackets or backslashes; such texts use plain literals.
 
@@ -38,6 +39,17 @@ QStringList visiblePaths(TreeNode* root, bool kept = false)
         FilterPass::run(root, NodeMatcher());
     QStringList paths;
     collect(root, paths, kept);
+    return paths;
+}
+
+// The rows the one-pass filter lists for a fully expanded outline, as paths.
+QStringList listedPaths(TreeNode* root)
+{
+    std::vector<TreeNode*> rows;
+    FilterPass::run(root, NodeMatcher(), &rows);
+    QStringList paths;
+    for (const TreeNode* node : rows)
+        paths << node->path();
     return paths;
 }
 
@@ -311,6 +323,56 @@ private slots:
         QCOMPARE(visiblePaths(root.get()), visible);
         if (!search.isEmpty())
             QCOMPARE(visiblePaths(root.get(), true), visible);
+        QCOMPARE(listedPaths(root.get()), visible);
+    }
+
+    // The listed rows come from subtrees filtered in parallel and put back together: on documents wide and
+    // deep enough to be cut at many places they must equal a plain depth-first walk of the kept nodes.
+    void listedRowsOfLargeDocument_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<bool>("regularExpression");
+        QTest::newRow("everything") << QString() << false;
+        QTest::newRow("digit") << QStringLiteral("7") << false;
+        QTest::newRow("names") << QStringLiteral("tags") << false;
+        QTest::newRow("rare") << QStringLiteral("x 1999") << false;
+        QTest::newRow("nothing") << QStringLiteral("no such text") << false;
+        QTest::newRow("expression") << QStringLiteral("^x [0-9]*5$") << true;
+    }
+    void listedRowsOfLargeDocument()
+    {
+        QFETCH(QString, search);
+        QFETCH(bool, regularExpression);
+        QStringList items;
+        for (int i = 0; i < 3000; ++i) {
+            // Some elements are wide themselves, so that the widest node is not always the top array.
+            const QString tags = i % 500 == 0 ? QStringLiteral("[%1]").arg(QString("1,").repeated(300) + "2")
+                                              : QStringLiteral("[\"a%1\",\"b\"]").arg(i);
+            items << QStringLiteral("{\"id\":%1,\"sub\":{\"n\":\"x %1\"},\"tags\":%2}").arg(i).arg(tags);
+        }
+        const auto root =
+            treeFromText(QStringLiteral("{\"items\":[%1],\"meta\":{\"x 1999\":[7,8]}}").arg(items.join(',')));
+        QVERIFY(root);
+        setSearch(search, regularExpression);
+        QStringList expected;
+        if (search.isEmpty()) {
+            std::function<void(const TreeNode*)> all = [&](const TreeNode* node) {
+                for (const TreeNode* child : node->children()) {
+                    expected << child->path();
+                    all(child);
+                }
+            };
+            all(root.get());
+            std::vector<TreeNode*> rows;
+            FilterPass::listAll(root.get(), rows);
+            QStringList listed;
+            for (const TreeNode* node : rows)
+                listed << node->path();
+            QCOMPARE(listed, expected);
+        } else {
+            expected = visiblePaths(root.get(), true);
+        }
+        QCOMPARE(listedPaths(root.get()), expected);
     }
 
     // An invalid expression is reported and drops the previous expression; until one compiles only name hits (and
@@ -364,6 +426,7 @@ private slots:
         QCOMPARE(root->valueLabel(), QStringLiteral("(1 items)"));
         QCOMPARE(FilterPass::run(root.get(), NodeMatcher()), size_t(depth + 1));
         QCOMPARE(visiblePaths(root.get(), true), shown);
+        QCOMPARE(listedPaths(root.get()), shown);
         setSearch(QStringLiteral("2"));
         QVERIFY(root->filteredChildren().empty());
         QCOMPARE(FilterPass::run(root.get(), NodeMatcher()), size_t(0));
