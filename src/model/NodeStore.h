@@ -56,7 +56,6 @@ private:
     char* m_cursor = nullptr;
     char* m_end = nullptr;
     std::size_t m_nextChunk = 64 * 1024;
-
     std::vector<Chunk> m_chunks;
     std::vector<const NodeKey*> m_keys; // open addressing, power-of-two size
     std::size_t m_keyCount = 0;
