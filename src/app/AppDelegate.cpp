@@ -223,7 +223,8 @@ void AppDelegate::setLoading(bool loading)
 
 void AppDelegate::updateWindowSubtitle()
 {
-    if (!m_document)
+    // While a file is read the subtitle says so; the read's completion sets it again.
+    if (!m_document || m_isLoading)
         return;
     const auto name = m_document->name();
     if (!name)

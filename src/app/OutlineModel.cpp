@@ -40,10 +40,12 @@ void OutlineModel::refresh()
     m_releaseRows = false;
     m_rows.clear();
     m_keptCounts.clear();
+    // The rows follow the search as it is now, until the next refresh.
+    m_searching = !SearchSettings::current().text.isEmpty();
     if (m_root) {
         // Parallel passes decide the filter and list the rows of the fully expanded outline.
         m_rows.push_back(m_root);
-        if (searching())
+        if (m_searching)
             FilterPass::run(m_root, NodeMatcher(), &m_rows);
         else
             FilterPass::listAll(m_root, m_rows);
@@ -51,19 +53,9 @@ void OutlineModel::refresh()
     endResetModel();
 }
 
-bool OutlineModel::searching() const
-{
-    return !SearchSettings::current().text.isEmpty();
-}
-
-bool OutlineModel::showsChild(const TreeNode* child) const
-{
-    return !searching() || child->filterVisible();
-}
-
 qsizetype OutlineModel::visibleChildCount(const TreeNode* node) const
 {
-    if (!searching())
+    if (!m_searching)
         return node->childCount();
     // Counting means reading every child; an array of a million elements is asked on every repaint.
     auto found = m_keptCounts.find(node);
@@ -86,7 +78,7 @@ void OutlineModel::appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*
         const TreeNode* node;
         qsizetype next;
     };
-    const bool filtered = searching();
+    const bool filtered = m_searching;
     std::vector<Frame> stack{{node, 0}};
     while (!stack.empty()) {
         Frame& frame = stack.back();
@@ -235,7 +227,7 @@ void OutlineModel::onChildrenChanged(TreeNode* node)
         endRemoveRows();
     }
     m_keptCounts.clear();
-    if (searching()) {
+    if (m_searching) {
         // Decide the new children under the current search; the node itself stays listed either way.
         const bool kept = node->filterVisible();
         FilterPass::run(node, NodeMatcher());

@@ -53,8 +53,6 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    bool searching() const;
-    bool showsChild(const TreeNode* child) const;
     qsizetype visibleChildCount(const TreeNode* node) const;
     bool expandedState(const TreeNode* node) const;
     // Appends the rows below `node` (not `node` itself) as the current expansion shows them.
@@ -70,6 +68,7 @@ private:
     TreeNode* m_root = nullptr;
     std::vector<TreeNode*> m_rows;
     bool m_releaseRows = false;
+    bool m_searching = false;
     // Visible children per collection under the current search, until the filter runs again.
     mutable std::unordered_map<const TreeNode*, qsizetype> m_keptCounts;
     // Expansion: every collection takes the default state except those listed as exceptions.

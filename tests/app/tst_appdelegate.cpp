@@ -141,6 +141,28 @@ private slots:
         }
     }
 
+    // A file named at launch is read before start-up ends: the empty document stands in, the subtitle keeps
+    // saying what is being read, and the file replaces the stand-in without a question.
+    void fileNamedAtLaunch()
+    {
+        TemporarySettings settings;
+        AlertRecorder alerts;
+        ScriptedPrompts prompts;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("launch.json"));
+        QVERIFY(writeFile(path, "[true]"));
+        AppDelegate delegate;
+        delegate.setPrompts(&prompts);
+        delegate.openFiles({path});
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(delegate.windowSubtitle(), QStringLiteral("Loading launch.json") + QChar(0x2026));
+        QTRY_VERIFY(!delegate.isLoading());
+        QCOMPARE(delegate.windowSubtitle(), QStringLiteral("launch.json"));
+        QCOMPARE(delegate.TheDocument()->root()->jsonText().value_or("?"), QByteArray("[true]"));
+        QVERIFY(prompts.confirmations.isEmpty());
+        QVERIFY(alerts.alerts.isEmpty());
+    }
+
     // The selected row drives CurrentNode, CurrentPath and the one node flagged as selected.
     void selection_data()
     {
