@@ -1,6 +1,7 @@
 #include "app/OutlineModel.h"
 
 #include "app/RowIcons.h"
+#include "model/Alerts.h"
 #include "model/FilterPass.h"
 #include "model/NodeMatcher.h"
 #include "model/Notifications.h"
@@ -255,6 +256,16 @@ int OutlineModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+bool OutlineModel::hasSiblingNamed(const TreeNode* node, const QString& name)
+{
+    const QByteArray utf8 = name.toUtf8();
+    const std::string_view wanted(utf8.constData(), size_t(utf8.size()));
+    for (const TreeNode* sibling : node->parent()->children())
+        if (sibling != node && sibling->nameUtf8() == wanted)
+            return true;
+    return false;
+}
+
 QString OutlineModel::nameOf(const TreeNode* node) const
 {
     const TreeNode* parent = node->parent();
@@ -352,6 +363,13 @@ bool OutlineModel::setData(const QModelIndex& index, const QVariant& value, int 
     case NameColumn:
         if (text == node->name())
             return false;
+        if (hasSiblingNamed(node, text)) {
+            // An object keeps one value per name: saving would silently drop one of the two members.
+            Alerts::present({QStringLiteral("Something went wrong!"),
+                             QStringLiteral("There is already a member named \"%1\" here.").arg(text),
+                             Alert::Style::Critical});
+            return false;
+        }
         node->setNameLabel(text);
         break;
     case KindColumn:

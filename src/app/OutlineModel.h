@@ -63,6 +63,7 @@ private:
     void onChildrenAboutToChange(TreeNode* node);
     void onChildrenChanged(TreeNode* node);
     QString nameOf(const TreeNode* node) const;
+    static bool hasSiblingNamed(const TreeNode* node, const QString& name);
     QString valueOf(const TreeNode* node) const;
 
     TreeNode* m_root = nullptr;

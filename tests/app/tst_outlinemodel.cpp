@@ -1,3 +1,4 @@
+#include "AppTestSupport.h"
 #include "TestSupport.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
@@ -325,6 +326,27 @@ private slots:
         QCOMPARE(posted.size(), 1);
         QCOMPARE(cell.data().toString(), QStringLiteral("key"));
         QCOMPARE(model.nodeAt(row)->nameLabel(), QStringLiteral("key"));
+    }
+
+    // Two members may not share a name: the JSON would keep only one of them.
+    void renameToSiblingNameRefused()
+    {
+        OwnedTree tree = treeFromText(QStringLiteral("{\"a\": 1, \"b\": 2, \"c\": {\"a\": 3}}"));
+        OutlineModel model;
+        model.setRoot(tree.get());
+        AlertRecorder alerts;
+        QSignalSpy posted(Notifications::instance(), &Notifications::treeDataChanged);
+        const int b = rowNamed(model, "b");
+        QVERIFY(!model.setData(model.index(b, OutlineModel::NameColumn), QStringLiteral("a")));
+        QCOMPARE(posted.size(), 0);
+        QCOMPARE(alerts.alerts.size(), 1);
+        QCOMPARE(model.nodeAt(b)->name(), QStringLiteral("b"));
+        QCOMPARE(tree->jsonText().value_or("?"), QByteArray("{\"a\":1,\"b\":2,\"c\":{\"a\":3}}"));
+        // A name used at another level is no clash.
+        const int inner = rowNamed(model, "c") + 1;
+        QVERIFY(model.setData(model.index(inner, OutlineModel::NameColumn), QStringLiteral("b")));
+        QCOMPARE(alerts.alerts.size(), 1);
+        QCOMPARE(tree->jsonText().value_or("?"), QByteArray("{\"a\":1,\"b\":2,\"c\":{\"b\":3}}"));
     }
 
     // Element names come from a cached position; reading rows out of order must still give each its index,
