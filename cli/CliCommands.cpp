@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "model/Document.h"
+#include "model/ExportWriter.h"
 #include "model/FilterPass.h"
 #include "model/SearchSettings.h"
 
@@ -19,9 +20,13 @@ const char* const kUsage =
     "  brackwell-cli tree FILE [--search TEXT] [--regex] [--ignore-case]\n"
     "      Print the outline, fully expanded, as the window shows it under that search:\n"
     "      one line per node with its path, kind and value, separated by tabs.\n"
+    "  brackwell-cli export --to FORMAT IN OUT\n"
+    "      Write the document IN to OUT in FORMAT: json, plist-xml, plist-binary or plist-openstep.\n"
+    "      OUT is replaced only when the whole export was written.\n"
     "  brackwell-cli --help | --version\n"
     "\n"
-    "FILE may be - for standard input. Exit status: 0 success, 1 invalid document, 2 bad usage.\n";
+    "FILE and IN may be - for standard input. Exit status: 0 success, 1 invalid document or failed\n"
+    "export, 2 bad usage.\n";
 
 constexpr int kInvalidDocument = 1;
 constexpr int kBadUsage = 2;
@@ -171,6 +176,40 @@ int tree(const QString& file, bool filtering)
     return 0;
 }
 
+int exportTo(const QStringList& args)
+{
+    QString to;
+    QStringList files;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--to")) {
+            if (++i == args.size())
+                return usageError(QStringLiteral("--to needs a FORMAT"));
+            to = args[i];
+        } else if (args[i].startsWith(QLatin1String("--"))) {
+            return usageError(QStringLiteral("unexpected argument '%1'").arg(args[i]));
+        } else {
+            files << args[i];
+        }
+    }
+    if (to.isNull() || files.size() != 2)
+        return usageError(QStringLiteral("export takes --to FORMAT, IN and OUT"));
+    const auto format = ExportFormats::fromCliName(to);
+    // XML and YAML come from the code editor page, which the command line does not have.
+    if (!format || *format == ExportFormat::Xml || *format == ExportFormat::Yaml)
+        return usageError(QStringLiteral("unknown FORMAT '%1'").arg(to));
+    const auto document = load(files[0]);
+    if (!document)
+        return kInvalidDocument;
+    QString why;
+    const auto bytes = ExportWriter::exportBytes(document->root(), *format, &why);
+    if (!bytes || !ExportWriter::writeFileAtomically(files[1], *bytes, &why)) {
+        std::fprintf(stderr, "%s\n%s\n", ExportFormats::failureMessage(*format).toUtf8().constData(),
+                     why.toUtf8().constData());
+        return kInvalidDocument;
+    }
+    return 0;
+}
+
 } // namespace
 
 int run(const QStringList& arguments)
@@ -192,6 +231,8 @@ int run(const QStringList& arguments)
             return usageError(QStringLiteral("format takes exactly one FILE"));
         return format(args[1]);
     }
+    if (command == QLatin1String("export"))
+        return exportTo(args);
     if (command != QLatin1String("tree"))
         return usageError(QStringLiteral("unknown command '%1'").arg(command));
 

@@ -3,7 +3,7 @@
 
 BRACKWELL_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libsimdjson-dev
+    qt6-base-dev libsimdjson-dev libplist-dev
     jq python3
 )
 

@@ -11,18 +11,12 @@
 #include "model/SearchSettings.h"
 #include "model/Settings.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QToolButton>
-
-namespace {
-
-const QString kProceedTitle = QStringLiteral("Are you sure you want to proceed?");
-const QString kProceedMessage = QStringLiteral("All of your changes to the current project will not be saved!");
-
-} // namespace
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
 {
@@ -96,7 +90,28 @@ void AppDelegate::connectWindow()
 
     connect(window->newAction(), &QAction::triggered, this, &AppDelegate::newDocument);
     connect(window->openAction(), &QAction::triggered, this, &AppDelegate::openDocument);
+    connect(window->recentMenu(), &QMenu::aboutToShow, this, &AppDelegate::updateRecentMenu);
+    connect(window->saveAction(), &QAction::triggered, this, &AppDelegate::saveDocument);
+    connect(window->saveAsAction(), &QAction::triggered, this, &AppDelegate::saveDocumentAs);
+    connect(window->exportXmlAction(), &QAction::triggered, this, &AppDelegate::exportToXML);
+    connect(window->exportYamlAction(), &QAction::triggered, this, &AppDelegate::exportToYAML);
+    connect(window->exportPlistXmlAction(), &QAction::triggered, this, &AppDelegate::exportToPlistXML);
+    connect(window->exportPlistBinaryAction(), &QAction::triggered, this, &AppDelegate::exportToPlistBinary);
+    connect(window->exportPlistOpenStepAction(), &QAction::triggered, this, &AppDelegate::exportToPlistOpenStep);
     connect(window->quitAction(), &QAction::triggered, window, &QWidget::close);
+    // Cut, Copy and Paste act on the text field that has the focus.
+    for (auto [action, slot] : {std::pair{window->cutAction(), "cut"}, std::pair{window->copyAction(), "copy"},
+                                std::pair{window->pasteAction(), "paste"}}) {
+        connect(action, &QAction::triggered, this, [slot] {
+            if (QWidget* focus = QApplication::focusWidget())
+                QMetaObject::invokeMethod(focus, slot);
+        });
+    }
+    connect(window->aboutAction(), &QAction::triggered, this, [window] {
+        QMessageBox::about(window, tr("About Brackwell"),
+                           tr("<b>Brackwell</b> %1<br>A viewer and editor for JSON documents.")
+                               .arg(QApplication::applicationVersion()));
+    });
     connect(window->addRowAction(), &QAction::triggered, this, &AppDelegate::addForSelectedRow);
     connect(window->removeRowAction(), &QAction::triggered, this, &AppDelegate::removeSelectedRow);
     window->setCloseGuard([this] { return windowShouldClose(); });
@@ -239,105 +254,4 @@ void AppDelegate::setSubtitle(const QString& subtitle)
         return;
     m_subtitle = subtitle;
     emit windowSubtitleChanged();
-}
-
-void AppDelegate::confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
-                                 const std::function<void()>& action)
-{
-    Settings& settings = Settings::instance();
-    if (settings.isSuppressed(suppressionKey)) {
-        action();
-        return;
-    }
-    const bool offersSuppression = !suppressionKey.isEmpty();
-    const Prompts::ConfirmationAnswer answer = prompts().confirm({title, message, offersSuppression});
-    if (offersSuppression && answer.suppress)
-        settings.setSuppressed(suppressionKey);
-    if (answer.proceed)
-        action();
-}
-
-void AppDelegate::newDocument()
-{
-    auto action = [this] {
-        if (loadJSONString(QStringLiteral("{}")))
-            m_documentIsBlank = true;
-    };
-    if (isUnsaved())
-        confirmProceed(kProceedTitle, kProceedMessage, Settings::newDocumentKey(), action);
-    else
-        action();
-}
-
-void AppDelegate::runOpenPanel()
-{
-    const QString path = prompts().chooseFileToOpen();
-    if (!path.isEmpty())
-        openDocumentURL(path);
-}
-
-void AppDelegate::openDocument()
-{
-    if (isUnsaved())
-        confirmProceed(kProceedTitle, kProceedMessage, Settings::openDocumentKey(), [this] { runOpenPanel(); });
-    else
-        runOpenPanel();
-}
-
-bool AppDelegate::openFile(const QString& path)
-{
-    auto action = [this, path] { openDocumentURL(path); };
-    if (isUnsaved())
-        confirmProceed(kProceedTitle, kProceedMessage, Settings::openDocumentKey(), action);
-    else
-        action();
-    return true;
-}
-
-void AppDelegate::openFiles(const QStringList& paths)
-{
-    if (!paths.isEmpty())
-        openFile(paths.first());
-}
-
-void AppDelegate::openURLs(const QList<QUrl>& urls)
-{
-    if (urls.isEmpty())
-        return;
-    if (!urls.first().isLocalFile()) {
-        BW_LOG_ERROR("application(_:open:)",
-                     QStringLiteral("Only local files can be opened: ") + urls.first().toString());
-        return;
-    }
-    openFile(urls.first().toLocalFile());
-}
-
-bool AppDelegate::windowShouldClose()
-{
-    if (!isUnsaved() || m_documentIsBlank)
-        return true;
-    const QString name = m_document->name().value_or(QStringLiteral("Untitled"));
-    switch (prompts().askToSaveChanges(name)) {
-    case Prompts::SaveChoice::DontSave:
-        return true;
-    case Prompts::SaveChoice::Cancel:
-        return false;
-    case Prompts::SaveChoice::Save:
-        break;
-    }
-    const QString oldUrl = m_document->url();
-    const std::optional<QString> oldName = m_document->name();
-    if (oldUrl.isEmpty()) {
-        const QString path = prompts().chooseFileToSave(name + QStringLiteral(".json"));
-        if (path.isEmpty())
-            return false;
-        m_document->setUrl(path);
-        m_document->setName(QFileInfo(path).fileName());
-    }
-    if (m_document->save() == Document::SaveResult::Saved)
-        return true;
-    // The failure was shown; the document keeps pointing where it did.
-    m_document->setUrl(oldUrl);
-    m_document->setName(oldName);
-    return false;
 }

@@ -2,6 +2,7 @@
 
 #include "app/Prompts.h"
 #include "model/Document.h"
+#include "model/ExportFormat.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class FindReplaceDialog;
 class MainWindow;
 class OutlineModel;
 class QAction;
@@ -93,6 +95,21 @@ public:
                         const std::function<void()>& action);
     void newDocument();
     void openDocument();
+    void openFromClipboard();
+    void saveDocument();
+    void saveDocumentAs();
+    void exportToXML() { exportWithPanel(ExportFormat::Xml); }
+    void exportToYAML() { exportWithPanel(ExportFormat::Yaml); }
+    void exportToPlistXML() { exportWithPanel(ExportFormat::PlistXml); }
+    void exportToPlistOpenStep() { exportWithPanel(ExportFormat::PlistOpenStep); }
+    void exportToPlistBinary() { exportWithPanel(ExportFormat::PlistBinary); }
+    // exportWithPanel(_:document:page:): asks where, then writes. True when the file was written, or for a
+    // property list, when its export started (exportFinished() tells the outcome).
+    bool exportWithPanel(ExportFormat format);
+    bool writeExport(const QString& path, ExportFormat format);
+    // brackwell-cli, which writes property lists; beside this program unless set.
+    void setHelperProgram(const QString& program);
+    QString helperProgram() const;
     // Asks to save unsaved changes before the window closes; false keeps the window open.
     bool windowShouldClose();
 
@@ -121,8 +138,20 @@ public:
     void searchFieldClicked() { updateSearchMenu(); }
     QMenu* searchMenu() const { return m_searchMenu.get(); }
     QMenu* viewMenu() const { return m_viewMenu; }
+    QMenu* toolsMenu() const { return m_toolsMenu; }
+    QAction* openFromClipboardAction() const { return m_openFromClipboardAction; }
+    QAction* findReplaceAction() const { return m_findReplaceAction; }
+
+    // --- Find & Replace ---
+    void showFindReplace();
+    void closeFindReplace();
+    void performReplaceAll();
+    FindReplaceDialog* findReplacePanel() const { return m_findReplacePanel; }
+    // Rebuilds File > Open Recent from the recently used documents.
+    void updateRecentMenu();
 
 signals:
+    void exportFinished(bool ok);
     void TheDocumentChanged();
     void CurrentNodeChanged();
     void CurrentPathChanged();
@@ -157,6 +186,7 @@ private:
     void showTransientNotice(const QString& title, const QString& message);
     void showLoadFailure();
     void runOpenPanel();
+    bool startPropertyListExport(const QString& path, ExportFormat format);
     void reselect(TreeNode* node);
     Prompts& prompts();
 
@@ -184,6 +214,11 @@ private:
     quint64 m_loadGeneration = 0;
     std::unique_ptr<QMenu> m_searchMenu;
     QMenu* m_viewMenu = nullptr;
+    QMenu* m_toolsMenu = nullptr;
+    QAction* m_openFromClipboardAction = nullptr;
+    QAction* m_findReplaceAction = nullptr;
+    FindReplaceDialog* m_findReplacePanel = nullptr;
     QAction* m_rowIconsAction = nullptr;
     QPointer<QMessageBox> m_notice;
+    QString m_helperProgram;
 };

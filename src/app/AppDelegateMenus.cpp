@@ -2,20 +2,13 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
+#include "app/MenuPlacement.h"
 #include "app/OutlineView.h"
 
 #include <QMenu>
 #include <QMenuBar>
 
 namespace {
-
-QAction* topLevelItem(QMenuBar* bar, const QString& title)
-{
-    for (QAction* item : bar->actions())
-        if (item->text() == title)
-            return item;
-    return nullptr;
-}
 
 QAction* addItem(QMenu* menu, const QString& title, QKeyCombination key, QObject* target,
                  const std::function<void()>& action)
@@ -34,9 +27,21 @@ void AppDelegate::setupMainMenu()
     if (!bar || m_viewMenu)
         return;
 
-    if (QAction* edit = topLevelItem(bar, tr("Edit")); edit && edit->menu()) {
+    if (QAction* file = MenuPlacement::topLevelItem(bar, tr("File")); file && file->menu()) {
+        auto* item = new QAction(tr("Open from Clipboard"), file->menu());
+        item->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+        connect(item, &QAction::triggered, this, &AppDelegate::openFromClipboard);
+        MenuPlacement::insertAfter(file->menu(), item, m_window->openAction());
+        m_openFromClipboardAction = item;
+    }
+
+    if (QAction* edit = MenuPlacement::topLevelItem(bar, tr("Edit")); edit && edit->menu()) {
         // Ctrl+Backspace removes the selected row; text fields keep it for deleting a word.
-        m_window->removeRowAction()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+        if (edit->menu()->actions().contains(m_window->removeRowAction()))
+            m_window->removeRowAction()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+        edit->menu()->addSeparator();
+        m_findReplaceAction = addItem(edit->menu(), tr("Find & Replace…"), Qt::CTRL | Qt::ALT | Qt::Key_F, this,
+                                      [this] { showFindReplace(); });
     }
 
     m_viewMenu = new QMenu(tr("View"), m_window.get());
@@ -54,12 +59,15 @@ void AppDelegate::setupMainMenu()
     m_rowIconsAction->setChecked(m_showRowIcons);
     connect(this, &AppDelegate::ShowRowIconsChanged, m_rowIconsAction,
             [this] { m_rowIconsAction->setChecked(m_showRowIcons); });
+    MenuPlacement::insertViewMenu(bar, m_viewMenu);
 
-    // View goes before Format; a window without Format gets it before Help, where desktop users look for it.
-    QAction* before = topLevelItem(bar, tr("Format"));
-    if (!before)
-        before = topLevelItem(bar, tr("Help"));
-    bar->insertMenu(before, m_viewMenu);
+    m_toolsMenu = new QMenu(tr("Tools"), m_window.get());
+    // The panels behind these arrive with the jq and download features; until then they are disabled.
+    m_toolsMenu->addAction(tr("JQ Panel…"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J));
+    m_toolsMenu->addAction(tr("Download from URL…"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    for (QAction* item : m_toolsMenu->actions())
+        item->setEnabled(false);
+    MenuPlacement::insertToolsMenu(bar, m_toolsMenu);
 }
 
 void AppDelegate::setupOutlineContextMenu()

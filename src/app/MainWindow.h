@@ -30,14 +30,27 @@ public:
     QProgressBar* busyIndicator() const { return m_busy; }
 
     QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* recentMenu() const { return m_recentMenu; }
+    QMenu* exportMenu() const { return m_exportMenu; }
     QMenu* editMenu() const { return m_editMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
-    // The window description's actions, triggered by AppDelegate's operations of the same name.
+    // The window description's actions, each triggering the AppDelegate operation of the same name.
     QAction* newAction() const { return m_newAction; }
     QAction* openAction() const { return m_openAction; }
+    QAction* saveAction() const { return m_saveAction; }
+    QAction* saveAsAction() const { return m_saveAsAction; }
+    QAction* exportXmlAction() const { return m_exportXml; }
+    QAction* exportYamlAction() const { return m_exportYaml; }
+    QAction* exportPlistXmlAction() const { return m_exportPlistXml; }
+    QAction* exportPlistBinaryAction() const { return m_exportPlistBinary; }
+    QAction* exportPlistOpenStepAction() const { return m_exportPlistOpenStep; }
     QAction* quitAction() const { return m_quitAction; }
+    QAction* cutAction() const { return m_cutAction; }
+    QAction* copyAction() const { return m_copyAction; }
+    QAction* pasteAction() const { return m_pasteAction; }
     QAction* addRowAction() const { return m_addRowAction; }
     QAction* removeRowAction() const { return m_removeRowAction; }
+    QAction* aboutAction() const { return m_aboutAction; }
 
     // Decides whether the window may close (unsaved changes); closing is allowed without one.
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
@@ -61,12 +74,25 @@ private:
     QSplitter* m_splitter;
     QProgressBar* m_busy;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QMenu* m_exportMenu = nullptr;
     QMenu* m_editMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QAction* m_newAction = nullptr;
     QAction* m_openAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QAction* m_saveAsAction = nullptr;
+    QAction* m_exportXml = nullptr;
+    QAction* m_exportYaml = nullptr;
+    QAction* m_exportPlistXml = nullptr;
+    QAction* m_exportPlistBinary = nullptr;
+    QAction* m_exportPlistOpenStep = nullptr;
     QAction* m_quitAction = nullptr;
+    QAction* m_cutAction = nullptr;
+    QAction* m_copyAction = nullptr;
+    QAction* m_pasteAction = nullptr;
     QAction* m_addRowAction = nullptr;
     QAction* m_removeRowAction = nullptr;
+    QAction* m_aboutAction = nullptr;
     std::function<bool()> m_closeGuard;
 };

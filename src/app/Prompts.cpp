@@ -50,13 +50,17 @@ QString DialogPrompts::chooseFileToOpen()
     return dialog.selectedFiles().first();
 }
 
-QString DialogPrompts::chooseFileToSave(const QString& suggestedName)
+QString DialogPrompts::chooseSaveLocation(ExportFormat format)
 {
-    QFileDialog dialog(m_window, QObject::tr("Save As"));
+    const QStringList extensions = ExportFormats::extensions(format);
+    QStringList patterns;
+    for (const QString& extension : extensions)
+        patterns << QStringLiteral("*.") + extension;
+    QFileDialog dialog(m_window, format == ExportFormat::Json ? QObject::tr("Save As") : QObject::tr("Export"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QObject::tr("JSON files (*.json)"));
-    dialog.setDefaultSuffix(QStringLiteral("json"));
-    dialog.selectFile(suggestedName);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(ExportFormats::displayName(format), patterns.join(' ')));
+    dialog.setDefaultSuffix(extensions.value(0));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ExportFormat.h"
+
 #include <QString>
 
 class QWidget;
@@ -28,8 +30,8 @@ public:
     virtual SaveChoice askToSaveChanges(const QString& documentName) = 0;
     // A JSON file to open, or an empty path when the user cancels.
     virtual QString chooseFileToOpen() = 0;
-    // A path to save the document under, or an empty path when the user cancels.
-    virtual QString chooseFileToSave(const QString& suggestedName) = 0;
+    // Where to write the document in `format`, or an empty path when the user cancels.
+    virtual QString chooseSaveLocation(ExportFormat format) = 0;
 };
 
 // Prompts as message boxes and file dialogs on top of `window`.
@@ -40,7 +42,7 @@ public:
     ConfirmationAnswer confirm(const Confirmation& confirmation) override;
     SaveChoice askToSaveChanges(const QString& documentName) override;
     QString chooseFileToOpen() override;
-    QString chooseFileToSave(const QString& suggestedName) override;
+    QString chooseSaveLocation(ExportFormat format) override;
 
 private:
     QWidget* m_window;

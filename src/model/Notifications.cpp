@@ -23,3 +23,26 @@ void Notifications::postSavedStatusChanged()
     QMetaObject::invokeMethod(
         this, [this] { emit savedStatusChanged(); }, Qt::QueuedConnection);
 }
+
+void Notifications::postTreeDataChanged()
+{
+    if (m_batchDepth > 0) {
+        m_pendingTreeDataChanged = true;
+        return;
+    }
+    emit treeDataChanged();
+}
+
+Notifications::Batch::Batch()
+{
+    ++instance()->m_batchDepth;
+}
+
+Notifications::Batch::~Batch()
+{
+    Notifications* notifications = instance();
+    if (--notifications->m_batchDepth > 0 || !notifications->m_pendingTreeDataChanged)
+        return;
+    notifications->m_pendingTreeDataChanged = false;
+    emit notifications->treeDataChanged();
+}

@@ -12,12 +12,23 @@ class Notifications : public QObject
 public:
     static Notifications* instance();
 
-    // Some node's name, value or children changed.
-    void postTreeDataChanged() { emit treeDataChanged(); }
+    // Some node's name, value or children changed. Inside a batch, one notification is posted when it ends.
+    void postTreeDataChanged();
     // The selected row must be redrawn with its children.
     void postReloadCurrentRow() { emit reloadCurrentRow(); }
     // A document's saved flag was assigned; delivered on the main thread whatever the caller's thread.
     void postSavedStatusChanged();
+
+    // Holds back TreeDataChanged for many edits made as one (replace-all over millions of nodes): while a
+    // Batch lives, the notification is posted at most once, when the outermost batch ends.
+    class Batch
+    {
+    public:
+        Batch();
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+    };
 
 signals:
     void treeDataChanged();
@@ -28,4 +39,6 @@ signals:
 
 private:
     Notifications() = default;
+    int m_batchDepth = 0;
+    bool m_pendingTreeDataChanged = false;
 };

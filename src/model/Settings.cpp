@@ -42,6 +42,11 @@ void Settings::addRecentDocument(const QString& path)
     m_settings->setValue(kRecentDocuments, list);
 }
 
+void Settings::clearRecentDocuments()
+{
+    m_settings->remove(kRecentDocuments);
+}
+
 QStringList Settings::recentSearches() const
 {
     return m_settings->value(kRecentSearches).toStringList();

@@ -17,6 +17,7 @@ public:
     QStringList recentDocuments() const;
     // Most recent first, without duplicates, at most ten.
     void addRecentDocument(const QString& path);
+    void clearRecentDocuments();
 
     // "BrackwellRecentSearches": the search field's recent searches, most recent first.
     QStringList recentSearches() const;

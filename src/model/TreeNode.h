@@ -138,6 +138,12 @@ public:
     // Adds a default child at `index` (-1 appends); returns nothing and changes nothing for a bad index.
     TreeNode* insertNewChild(qsizetype index);
     QString uniqueChildName(const QString& base) const;
+    // Replaces `find` by `replacement` in the string values of this subtree and, with `includeKeys`, in its
+    // names; returns how many names and values changed (a value with three hits counts once). A rename that
+    // would give a member the name another member of its object has is skipped and counted in `skippedKeys`,
+    // so that no member is lost. One TreeDataChanged is posted at the end when anything changed.
+    qsizetype replaceAll(const QString& find, const QString& replacement, bool caseSensitive, bool includeKeys,
+                         qsizetype* skippedKeys = nullptr);
 
     // --- Process-wide state ---
 

@@ -54,7 +54,11 @@ public:
         return answer;
     }
     QString chooseFileToOpen() override { return take(openPaths); }
-    QString chooseFileToSave(const QString&) override { return take(savePaths); }
+    QString chooseSaveLocation(ExportFormat format) override
+    {
+        saveFormats << format;
+        return take(savePaths);
+    }
 
     QList<Confirmation> confirmations;
     QStringList saveQuestions;
@@ -63,6 +67,7 @@ public:
     std::deque<SaveChoice> saveAnswers;
     std::deque<QString> openPaths;
     std::deque<QString> savePaths;
+    QList<ExportFormat> saveFormats;
 
 private:
     QString take(std::deque<QString>& queue)
