@@ -13,6 +13,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -34,14 +36,34 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_
     TreeNode::compileSearchExpression();
 
     connectWindow();
+    if (qApp)
+        qApp->installEventFilter(this);
 }
 
 AppDelegate::~AppDelegate()
 {
+    // The window goes first, and says nothing on its way: losing focus would otherwise record a search
+    // in a controller that is half gone.
+    m_window->setCloseGuard({});
+    for (QObject* child : m_window->findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, this, nullptr);
+    m_window.reset();
     // The outline refers into the document's tree; let go of it before the tree is freed.
     m_outlineModel->setRoot(nullptr);
-    if (m_notice)
-        delete m_notice.data();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    // Ctrl+Backspace is Remove Row for the outline, but in a text field it deletes the previous word.
+    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::DeleteStartOfWord) ||
+            (key->key() == Qt::Key_Backspace && key->modifiers() == Qt::ControlModifier)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::setPrompts(Prompts* prompts)

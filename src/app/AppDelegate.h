@@ -150,6 +150,9 @@ public:
     // Rebuilds File > Open Recent from the recently used documents.
     void updateRecentMenu();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     void exportFinished(bool ok);
     void TheDocumentChanged();

@@ -8,6 +8,7 @@
 #include "model/ExportWriter.h"
 #include "model/Log.h"
 #include "model/Settings.h"
+#include "model/TreeNode.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -201,6 +202,8 @@ bool AppDelegate::startPropertyListExport(const QString& path, ExportFormat form
     progress->setAutoClose(false);
     progress->setAutoReset(false);
     const QPointer<Document> document = m_document.get();
+    // Edits made while the child writes are not in the file, so they must keep the document unsaved.
+    const qint64 generation = TreeNode::treeGeneration();
     connect(progress, &QProgressDialog::canceled, runner, [runner, progress, this] {
         runner->cancel();
         runner->deleteLater();
@@ -214,7 +217,7 @@ bool AppDelegate::startPropertyListExport(const QString& path, ExportFormat form
         if (!ok) {
             BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
             ExportWriter::presentFailure(format);
-        } else if (document) {
+        } else if (document && generation == TreeNode::treeGeneration()) {
             // The JSON itself was not written: the document keeps its file, or still has none.
             document->setSaved(true);
         }

@@ -36,7 +36,7 @@ void AppDelegate::setupMainMenu()
     }
 
     if (QAction* edit = MenuPlacement::topLevelItem(bar, tr("Edit")); edit && edit->menu()) {
-        // Ctrl+Backspace removes the selected row; text fields keep it for deleting a word.
+        // Ctrl+Backspace removes the selected row; text fields keep it for deleting a word (eventFilter).
         if (edit->menu()->actions().contains(m_window->removeRowAction()))
             m_window->removeRowAction()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
         edit->menu()->addSeparator();

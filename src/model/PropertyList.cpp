@@ -153,6 +153,9 @@ std::optional<QByteArray> propertyListText(const TreeNode& node, int format, QSt
         return fail(operation, QStringLiteral("The property list writer failed."), why);
     QByteArray text(xml, qsizetype(length));
     plist_to_xml_free(xml);
+    // libplist writes carriage returns as they are, and XML readers turn them into line feeds; its own
+    // layout uses only line feeds and tabs, so every carriage return here belongs to a text.
+    text.replace('\r', "&#13;");
     if (!text.isValidUtf8())
         return fail(operation, QStringLiteral("The property list is not UTF-8 text."), why);
     return text;

@@ -96,3 +96,35 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// A launched controller whose alerts are recorded, whose questions come from a script and whose settings live
+// in a temporary file.
+struct LaunchedApp
+{
+    TemporarySettings settings;
+    AlertRecorder alerts;
+    ScriptedPrompts prompts;
+    AppDelegate delegate;
+
+    LaunchedApp()
+    {
+        delegate.applicationDidFinishLaunching();
+        delegate.setPrompts(&prompts);
+    }
+    Document* document() const { return delegate.TheDocument(); }
+    QString subtitle() const { return delegate.windowSubtitle(); }
+    // The document's compact JSON text, or "?" when it cannot be written.
+    QString json() const { return QString::fromUtf8(document()->root()->jsonText().value_or("?")); }
+    // Every alert as "title: message".
+    QStringList alertTexts() const
+    {
+        QStringList texts;
+        for (const Alert& alert : alerts.alerts)
+            texts << alert.title + QStringLiteral(": ") + alert.message;
+        return texts;
+    }
+    bool waitUntilLoaded() const
+    {
+        return QTest::qWaitFor([this] { return !delegate.isLoading(); }, 5000);
+    }
+};

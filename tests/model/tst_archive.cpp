@@ -74,12 +74,12 @@ private slots:
     // child to its holder.
     void roundTrip()
     {
-        auto original = treeFromText(
-            QStringLiteral(R"({"arr":[1,-2.5,true,"s",null,{"x":[]},[]],)"
-                           R"("big":9223372036854775807,"small":-9223372036854775808,)"
-                           "\"tiny\":5e-324,\"str\":\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n \\ud83d\\ude00\","
-                           // A leading U+FEFF is content, in names and values alike.
-                           "\"\\ufeffz\":\"\\ufeffv\"}"));
+        auto original =
+            treeFromText(QStringLiteral(R"({"arr":[1,-2.5,true,"s",null,{"x":[]},[]],)"
+                                        R"("big":9223372036854775807,"small":-9223372036854775808,)"
+                                        "\"tiny\":5e-324,\"str\":\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n \\ud83d\\ude00\","
+                                        // A leading U+FEFF is content, in names and values alike.
+                                        "\"\\ufeffz\":\"\\ufeffv\"}"));
         QVERIFY(original);
         TreeNode* arr = original->child(0);
         arr->child(1)->setValueLabel(QStringLiteral("5")); // a float with an integral value stays a float

@@ -1,0 +1,203 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runCli(const QStringList& arguments, const QByteArray& input = QByteArray())
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // What a user sees: the model's log lines stay in the system log.
+    environment.remove(QStringLiteral("BRACKWELL_LOG_TO_STDERR"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(BRACKWELL_CLI_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    Run run;
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Reads the property list with plistlib and compares it, types included, with json.loads of the JSON file.
+const char* const kCompareScript = "import json, plistlib, sys\n"
+                                   "def same(a, b):\n"
+                                   "    if type(a) is not type(b):\n"
+                                   "        return False\n"
+                                   "    if isinstance(a, dict):\n"
+                                   "        return sorted(a) == sorted(b) and all(same(a[k], b[k]) for k in a)\n"
+                                   "    if isinstance(a, list):\n"
+                                   "        return len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))\n"
+                                   "    return a == b\n"
+                                   "fmt = plistlib.FMT_XML if sys.argv[3] == 'xml' else plistlib.FMT_BINARY\n"
+                                   "with open(sys.argv[1], 'rb') as f:\n"
+                                   "    plist = plistlib.load(f, fmt=fmt)\n"
+                                   "with open(sys.argv[2], 'rb') as f:\n"
+                                   "    document = json.loads(f.read().decode('utf-8'))\n"
+                                   "print('ok' if same(plist, document) else ascii(plist))\n";
+
+QString plistlibVerdict(const QString& plistPath, const QString& jsonPath, bool xml)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCompareScript), plistPath,
+                                             jsonPath, xml ? QStringLiteral("xml") : QStringLiteral("binary")});
+    if (!python.waitForFinished(-1))
+        return QStringLiteral("python3 did not run");
+    return QString::fromUtf8(python.readAllStandardOutput()).trimmed() +
+           QString::fromUtf8(python.readAllStandardError()).trimmed();
+}
+
+const char* const kDocument =
+    "{\"b\": [1, -9223372036854775808, 0.1, true, \"x/y\"], \"a\": {\"\": \"caf\\u00e9 <&>\"},"
+    " \"c\": []}";
+
+} // namespace
+
+class TestCliExport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // Each format writes OUT from the file or from standard input ("-"), prints nothing and succeeds. JSON is
+    // compact with sorted keys; property lists read back as the document.
+    void exports_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("json") << "json";
+        QTest::newRow("plist-xml") << "plist-xml";
+        QTest::newRow("plist-binary") << "plist-binary";
+    }
+    void exports()
+    {
+        QFETCH(QString, format);
+        const QString in = write(QStringLiteral("in.json"), kDocument);
+        for (const bool fromStdin : {false, true}) {
+            const QString out = m_dir.filePath(QStringLiteral("out-%1").arg(fromStdin));
+            const Run run = fromStdin ? runCli({"export", "--to", format, "-", out}, kDocument)
+                                      : runCli({"export", "--to", format, in, out});
+            QCOMPARE(run.err, QString());
+            QCOMPARE(run.out, QString());
+            QCOMPARE(run.exitCode, 0);
+            if (format == QLatin1String("json"))
+                QCOMPARE(read(out),
+                         QByteArray("{\"a\":{\"\":\"caf\xC3\xA9 <&>\"},\"b\":[1,-9223372036854775808,0.1,true,"
+                                    "\"x\\/y\"],\"c\":[]}"));
+            else
+                QCOMPARE(plistlibVerdict(out, in, format == QLatin1String("plist-xml")), QStringLiteral("ok"));
+        }
+    }
+
+    // Failures print nothing on standard output and never create or touch OUT. A document that cannot be
+    // exported gives status 1 and the format's message on a line of its own, followed by the reason; so does an
+    // invalid document; a wrong command line gives 2 and the usage text.
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // IN: an input file holding `input`; OUT: the target
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QByteArray ok("[1]");
+        const QString plist = QStringLiteral("Document contents could not be exported as Property List.");
+        const QString invalid = QStringLiteral("JSON content doesn't appear to be valid.");
+        QTest::newRow("null, xml") << QStringList{"export", "--to", "plist-xml", "IN", "OUT"} << QByteArray("[null]")
+                                   << 1 << plist;
+        QTest::newRow("nested null, binary") << QStringList{"export", "--to", "plist-binary", "IN", "OUT"}
+                                             << QByteArray("{\"a\":[1,{\"b\":null}]}") << 1 << plist;
+        QTest::newRow("null from stdin") << QStringList{"export", "--to", "plist-xml", "-", "OUT"}
+                                         << QByteArray("[true,null]") << 1 << plist;
+        QTest::newRow("openstep") << QStringList{"export", "--to", "plist-openstep", "IN", "OUT"} << ok << 1
+                                  << "Document contents could not be exported as Property List";
+        QTest::newRow("invalid") << QStringList{"export", "--to", "json", "IN", "OUT"} << QByteArray("[1,") << 1
+                                 << invalid;
+        QTest::newRow("invalid from stdin")
+            << QStringList{"export", "--to", "plist-xml", "-", "OUT"} << QByteArray("{\"a\" 1}") << 1 << invalid;
+        QTest::newRow("missing folder, json")
+            << QStringList{"export", "--to", "json", "IN", "MISSING"} << ok << 1
+            << "Document contents could not be saved to disk. Please, contact support if the issue persists.";
+        QTest::newRow("missing folder, binary")
+            << QStringList{"export", "--to", "plist-binary", "IN", "MISSING"} << ok << 1 << plist;
+        const std::initializer_list<std::pair<const char*, QStringList>> usage{
+            {"no --to", {"export", "IN", "OUT"}},
+            {"--to without format", {"export", "IN", "OUT", "--to"}},
+            {"unknown format", {"export", "--to", "plist", "IN", "OUT"}},
+            {"xml", {"export", "--to", "xml", "IN", "OUT"}},
+            {"yaml", {"export", "--to", "yaml", "IN", "OUT"}},
+            {"no OUT", {"export", "--to", "json", "IN"}},
+            {"no files", {"export", "--to", "json"}},
+            {"three files", {"export", "--to", "json", "IN", "OUT", "OUT"}},
+            {"unknown option", {"export", "--to", "json", "IN", "OUT", "--force"}},
+        };
+        for (const auto& [name, arguments] : usage)
+            QTest::newRow(name) << arguments << ok << 2 << QStringLiteral("Usage:");
+    }
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QString in = write(QStringLiteral("failure-in.json"), input);
+        const QString out = m_dir.filePath(QStringLiteral("failure-out"));
+        const QString missing = m_dir.filePath(QStringLiteral("absent/out"));
+        for (const bool outExists : {false, true}) {
+            QFile::remove(out);
+            if (outExists)
+                write(QStringLiteral("failure-out"), "old contents");
+            QStringList resolved = arguments;
+            resolved.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
+            resolved.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
+            resolved.replaceInStrings(QRegularExpression(QStringLiteral("^MISSING$")), missing);
+            const Run run = runCli(resolved, input);
+            QCOMPARE(run.exitCode, status);
+            QCOMPARE(run.out, QString());
+            // Debug builds also write the model's log lines on standard error, so the message is found by line.
+            const QStringList lines = run.err.split(QLatin1Char('\n'));
+            const qsizetype at = lines.indexOf(message);
+            QVERIFY2(status == 2 ? run.err.contains(message) : at >= 0, qPrintable(run.err));
+            QVERIFY2(status == 2 || !lines.value(at + 1).isEmpty(), qPrintable(run.err));
+            QCOMPARE(QFileInfo::exists(out), outExists);
+            if (outExists)
+                QCOMPARE(read(out), QByteArray("old contents"));
+            QVERIFY(!QFileInfo::exists(QFileInfo(missing).path()));
+            // No temporary file is left beside OUT.
+            QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("failure-out")),
+                     outExists ? QStringList{QStringLiteral("failure-out")} : QStringList());
+        }
+    }
+
+private:
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestCliExport)
+#include "tst_cliexport.moc"
