@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/Prompts.h"
+#include "jq/JqRun.h"
 #include "model/Document.h"
 #include "model/ExportFormat.h"
 
+#include <QColor>
+#include <QMenu>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -14,6 +17,7 @@
 #include <memory>
 
 class FindReplaceDialog;
+class JqPanel;
 class MainWindow;
 class OutlineModel;
 class QAction;
@@ -41,6 +45,10 @@ class AppDelegate : public QObject
     Q_PROPERTY(bool ShowRowIcons READ ShowRowIcons WRITE setShowRowIcons NOTIFY ShowRowIconsChanged)
     Q_PROPERTY(bool SearchIsShown READ SearchIsShown WRITE setSearchIsShown NOTIFY SearchIsShownChanged)
     Q_PROPERTY(bool CodeIsShown READ CodeIsShown WRITE setCodeIsShown NOTIFY CodeIsShownChanged)
+    Q_PROPERTY(bool isJQPanelShown READ isJQPanelShown NOTIFY isJQPanelShownChanged)
+    Q_PROPERTY(bool hasJQError READ hasJQError WRITE setHasJQError NOTIFY hasJQErrorChanged)
+    Q_PROPERTY(QString JQmessage READ JQmessage WRITE setJQmessage NOTIFY JQmessageChanged)
+    Q_PROPERTY(QColor JQmessageColor READ JQmessageColor WRITE setJQmessageColor NOTIFY JQmessageColorChanged)
 
 public:
     explicit AppDelegate(QObject* parent = nullptr);
@@ -142,6 +150,30 @@ public:
     QAction* openFromClipboardAction() const { return m_openFromClipboardAction; }
     QAction* findReplaceAction() const { return m_findReplaceAction; }
 
+    // --- jq ---
+    bool isJQPanelShown() const { return m_isJQPanelShown; }
+    bool hasJQError() const { return m_hasJQError; }
+    // Also sets the status colour, and for a success the message.
+    void setHasJQError(bool failed);
+    QString JQmessage() const { return m_jqMessage; }
+    void setJQmessage(const QString& message);
+    QColor JQmessageColor() const { return m_jqMessageColor; }
+    void setJQmessageColor(const QColor& color);
+    static QColor initialJqMessageColor();
+    void showJQPanel();
+    void closeJQPanel();
+    // Runs the panel's filter over the document; the window stays responsive until jq ends.
+    void executeJQ();
+    void stopJQ();
+    bool isRunningJQ() const;
+    void jqRecipeButtonClicked();
+    void jqRecipePicked(const QString& templateText);
+    JqPanel* jqPanel();
+    QMenu* jqRecipeMenu() const { return m_jqRecipeMenu; }
+    // The jq executable; the bundled one unless set (tests use stand-ins).
+    QString jqProgram() const;
+    void setJqProgram(const QString& program);
+
     // --- Find & Replace ---
     void showFindReplace();
     void closeFindReplace();
@@ -154,6 +186,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
+    void jqRunFinished();
+    void isJQPanelShownChanged();
+    void hasJQErrorChanged();
+    void JQmessageChanged();
+    void JQmessageColorChanged();
     void exportFinished(bool ok);
     void TheDocumentChanged();
     void CurrentNodeChanged();
@@ -189,6 +226,10 @@ private:
     void showTransientNotice(const QString& title, const QString& message);
     void showLoadFailure();
     void runOpenPanel();
+    void setIsJQPanelShown(bool shown);
+    void failJQ(const QString& logText, const QString& message, const QString& result);
+    void jqFinished(const JqRun::Outcome& outcome);
+    QMenu* makeJqRecipeMenu();
     bool startPropertyListExport(const QString& path, ExportFormat format);
     void reselect(TreeNode* node);
     Prompts& prompts();
@@ -224,4 +265,12 @@ private:
     QAction* m_rowIconsAction = nullptr;
     QPointer<QMessageBox> m_notice;
     QString m_helperProgram;
+    bool m_isJQPanelShown = false;
+    bool m_hasJQError = false;
+    QString m_jqMessage = QStringLiteral("Enter a command to see the results");
+    QColor m_jqMessageColor = initialJqMessageColor();
+    JqPanel* m_jqPanel = nullptr;
+    JqRun* m_jqRun = nullptr;
+    QPointer<QMenu> m_jqRecipeMenu;
+    QString m_jqProgram;
 };

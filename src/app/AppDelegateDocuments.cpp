@@ -4,6 +4,7 @@
 
 #include "app/ExportRunner.h"
 #include "app/MainWindow.h"
+#include "app/MenuText.h"
 #include "model/Alerts.h"
 #include "model/ExportWriter.h"
 #include "model/Log.h"
@@ -241,7 +242,7 @@ void AppDelegate::updateRecentMenu()
     menu->clear();
     const QStringList paths = Settings::instance().recentDocuments();
     for (const QString& path : paths) {
-        QAction* item = menu->addAction(QFileInfo(path).fileName());
+        QAction* item = menu->addAction(menuText(QFileInfo(path).fileName()));
         item->setToolTip(path);
         item->setData(path);
         connect(item, &QAction::triggered, this, [this, path] { openFile(path); });

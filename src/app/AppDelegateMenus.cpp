@@ -62,11 +62,11 @@ void AppDelegate::setupMainMenu()
     MenuPlacement::insertViewMenu(bar, m_viewMenu);
 
     m_toolsMenu = new QMenu(tr("Tools"), m_window.get());
-    // The panels behind these arrive with the jq and download features; until then they are disabled.
-    m_toolsMenu->addAction(tr("JQ Panel…"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J));
-    m_toolsMenu->addAction(tr("Download from URL…"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
-    for (QAction* item : m_toolsMenu->actions())
-        item->setEnabled(false);
+    addItem(m_toolsMenu, tr("JQ Panel…"), Qt::CTRL | Qt::SHIFT | Qt::Key_J, this, [this] { showJQPanel(); });
+    // The downloader arrives with the network feature; until then its item is disabled.
+    QAction* download = m_toolsMenu->addAction(tr("Download from URL…"));
+    download->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    download->setEnabled(false);
     MenuPlacement::insertToolsMenu(bar, m_toolsMenu);
 }
 

@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
+#include "app/MenuText.h"
 #include "app/OutlineModel.h"
 #include "app/SearchField.h"
 #include "model/Log.h"
@@ -106,7 +107,7 @@ void AppDelegate::updateSearchMenu()
     auto menu = std::make_unique<QMenu>(QStringLiteral("Recent Searches"));
     menu->setTitle(QStringLiteral("Recent Searches"));
     for (const QString& entry : std::as_const(m_recentSearches)) {
-        QAction* item = menu->addAction(entry);
+        QAction* item = menu->addAction(menuText(entry));
         connect(item, &QAction::triggered, this, [this, entry] { selectRecentSearch(entry); });
     }
     if (!m_recentSearches.isEmpty()) {

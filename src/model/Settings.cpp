@@ -3,6 +3,7 @@
 namespace {
 const QString kRecentDocuments = QStringLiteral("RecentDocuments");
 const QString kRecentSearches = QStringLiteral("BrackwellRecentSearches");
+const QString kRecentRecipes = QStringLiteral("JQRecentRecipes");
 constexpr int kMaxRecentDocuments = 10;
 
 std::unique_ptr<Settings>& slot()
@@ -86,4 +87,14 @@ void Settings::setSuppressed(const QString& key)
 {
     if (!key.isEmpty())
         m_settings->setValue(key, true);
+}
+
+QStringList Settings::jqRecentRecipes() const
+{
+    return m_settings->value(kRecentRecipes).toStringList();
+}
+
+void Settings::setJqRecentRecipes(const QStringList& templates)
+{
+    m_settings->setValue(kRecentRecipes, templates);
 }

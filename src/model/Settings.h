@@ -24,6 +24,10 @@ public:
     void setRecentSearches(const QStringList& searches);
     void removeRecentSearches();
 
+    // "JQRecentRecipes": the jq recipe templates picked last, newest first.
+    QStringList jqRecentRecipes() const;
+    void setJqRecentRecipes(const QStringList& templates);
+
     // The confirmation questions a user has silenced, one key per command family.
     static QString newDocumentKey();
     static QString openDocumentKey();

@@ -116,9 +116,11 @@ private slots:
         QCOMPARE(listing(shown), items);
         if (menu == QLatin1String("Export"))
             QVERIFY(listing(topMenu(app.delegate, QStringLiteral("File"))).contains(QStringLiteral("Export>")));
-        // The panels behind Tools do not exist yet.
-        if (menu == QLatin1String("Tools"))
+        // The jq panel exists; the downloader does not yet.
+        if (menu == QLatin1String("Tools")) {
+            QVERIFY(itemTitled(shown, QStringLiteral("JQ Panel…"))->isEnabled());
             QVERIFY(!itemTitled(shown, QStringLiteral("Download from URL…"))->isEnabled());
+        }
     }
 
     // The additions to File and Edit sit where users look for them.
