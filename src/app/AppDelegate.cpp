@@ -129,6 +129,8 @@ void AppDelegate::connectWindow()
                 QMetaObject::invokeMethod(focus, slot);
         });
     }
+    connect(window->downloadButton(), &QToolButton::clicked, this,
+            [this, window] { toggleDownloadPopover(window->downloadButton()); });
     connect(window->aboutAction(), &QAction::triggered, this, [window] {
         QMessageBox::about(window, tr("About Brackwell"),
                            tr("<b>Brackwell</b> %1<br>A viewer and editor for JSON documents.")

@@ -16,7 +16,10 @@
 #include <functional>
 #include <memory>
 
+class DownloaderPopover;
 class FindReplaceDialog;
+class HeaderEntry;
+class QNetworkAccessManager;
 class JqPanel;
 class MainWindow;
 class OutlineModel;
@@ -45,6 +48,9 @@ class AppDelegate : public QObject
     Q_PROPERTY(bool ShowRowIcons READ ShowRowIcons WRITE setShowRowIcons NOTIFY ShowRowIconsChanged)
     Q_PROPERTY(bool SearchIsShown READ SearchIsShown WRITE setSearchIsShown NOTIFY SearchIsShownChanged)
     Q_PROPERTY(bool CodeIsShown READ CodeIsShown WRITE setCodeIsShown NOTIFY CodeIsShownChanged)
+    Q_PROPERTY(bool DownloaderIsShown READ DownloaderIsShown NOTIFY DownloaderIsShownChanged)
+    Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY isDownloadingChanged)
+    Q_PROPERTY(bool headersCollapsed READ headersCollapsed NOTIFY headersCollapsedChanged)
     Q_PROPERTY(bool isJQPanelShown READ isJQPanelShown NOTIFY isJQPanelShownChanged)
     Q_PROPERTY(bool hasJQError READ hasJQError WRITE setHasJQError NOTIFY hasJQErrorChanged)
     Q_PROPERTY(QString JQmessage READ JQmessage WRITE setJQmessage NOTIFY JQmessageChanged)
@@ -150,6 +156,21 @@ public:
     QAction* openFromClipboardAction() const { return m_openFromClipboardAction; }
     QAction* findReplaceAction() const { return m_findReplaceAction; }
 
+    // --- Downloader ---
+    bool DownloaderIsShown() const { return m_downloaderIsShown; }
+    bool isDownloading() const { return m_isDownloading; }
+    bool headersCollapsed() const { return m_headersCollapsed; }
+    const QList<HeaderEntry*>& headers() const { return m_headers; }
+    HeaderEntry* addHeader();
+    void removeHeader(int row);
+    // The window's download button passes itself; any other sender is refused with a log line.
+    void toggleDownloadPopover(QObject* sender);
+    void toggleHeaders(bool on);
+    void showDownloaderMenu();
+    // Sends the popover's request; the answer replaces the document or ends in an alert.
+    void downloadFromWebRequest();
+    DownloaderPopover* downloadPopover();
+
     // --- jq ---
     bool isJQPanelShown() const { return m_isJQPanelShown; }
     bool hasJQError() const { return m_hasJQError; }
@@ -186,6 +207,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
+    void DownloaderIsShownChanged();
+    void isDownloadingChanged();
+    void headersCollapsedChanged();
+    void headersChanged();
+    // An answer of the downloader was handled (alert shown, or document replaced or kept).
+    void downloadHandled();
     void jqRunFinished();
     void isJQPanelShownChanged();
     void hasJQErrorChanged();
@@ -227,6 +254,9 @@ private:
     void showLoadFailure();
     void runOpenPanel();
     void setIsJQPanelShown(bool shown);
+    void setDownloaderIsShown(bool shown);
+    void setIsDownloading(bool downloading);
+    void closeDownloadPopover();
     void failJQ(const QString& logText, const QString& message, const QString& result);
     void jqFinished(const JqRun::Outcome& outcome);
     QMenu* makeJqRecipeMenu();
@@ -273,4 +303,10 @@ private:
     JqRun* m_jqRun = nullptr;
     QPointer<QMenu> m_jqRecipeMenu;
     QString m_jqProgram;
+    bool m_downloaderIsShown = false;
+    bool m_isDownloading = false;
+    bool m_headersCollapsed = true;
+    QList<HeaderEntry*> m_headers;
+    DownloaderPopover* m_downloadPopover = nullptr;
+    QNetworkAccessManager* m_network = nullptr;
 };

@@ -63,10 +63,8 @@ void AppDelegate::setupMainMenu()
 
     m_toolsMenu = new QMenu(tr("Tools"), m_window.get());
     addItem(m_toolsMenu, tr("JQ Panel…"), Qt::CTRL | Qt::SHIFT | Qt::Key_J, this, [this] { showJQPanel(); });
-    // The downloader arrives with the network feature; until then its item is disabled.
-    QAction* download = m_toolsMenu->addAction(tr("Download from URL…"));
-    download->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
-    download->setEnabled(false);
+    addItem(m_toolsMenu, tr("Download from URL…"), Qt::CTRL | Qt::SHIFT | Qt::Key_D, this,
+            [this] { showDownloaderMenu(); });
     MenuPlacement::insertToolsMenu(bar, m_toolsMenu);
 }
 

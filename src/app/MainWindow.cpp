@@ -30,7 +30,7 @@ QToolButton* optionButton(const QString& text, const QString& name, QWidget* par
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
-    setWindowTitle(QStringLiteral("Brackwell"));
+    setWindowTitle(QStringLiteral("Brackwell[*]"));
     resize(1200, 760);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -49,6 +49,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_searchField = new SearchField(m_searchBar);
     m_caseButton = optionButton(QStringLiteral("Aa"), tr("Match Case"), m_searchBar);
     m_regexButton = optionButton(QStringLiteral(".*"), tr("Regular Expression"), m_searchBar);
+    m_downloadButton = optionButton(QStringLiteral("⤓"), tr("Download from URL"), m_searchBar);
+    m_downloadButton->setCheckable(false);
+    bar->addWidget(m_downloadButton);
     bar->addWidget(m_searchField, 1);
     bar->addWidget(m_caseButton);
     bar->addWidget(m_regexButton);
@@ -122,16 +125,17 @@ void MainWindow::buildMenus()
 void MainWindow::showSubtitle(const QString& subtitle, bool modified)
 {
     if (subtitle.isEmpty()) {
-        setWindowTitle(QStringLiteral("Brackwell"));
+        setWindowTitle(QStringLiteral("Brackwell[*]"));
         setWindowModified(false);
         return;
     }
-    // The subtitle already carries its "*"; the edited flag marks the window for the desktop as well.
+    // The subtitle already carries its "*"; the edited flag marks the window for the desktop as well, and
+    // the title always holds the flag's place so that the flag can be set at any time.
     QString shown = subtitle;
     shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     if (modified && shown.endsWith(QLatin1Char('*')))
-        shown = shown.chopped(1) + QStringLiteral("[*]");
-    setWindowTitle(shown + QStringLiteral(" — Brackwell"));
+        shown.chop(1);
+    setWindowTitle(shown + QStringLiteral("[*] — Brackwell"));
     setWindowModified(modified);
 }
 

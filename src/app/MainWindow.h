@@ -28,6 +28,8 @@ public:
     QWidget* codePane() const { return m_codePane; }
     QSplitter* splitter() const { return m_splitter; }
     QProgressBar* busyIndicator() const { return m_busy; }
+    // The toolbar button that the downloader opens under.
+    QToolButton* downloadButton() const { return m_downloadButton; }
 
     QMenu* fileMenu() const { return m_fileMenu; }
     QMenu* recentMenu() const { return m_recentMenu; }
@@ -73,6 +75,7 @@ private:
     QWidget* m_codePane;
     QSplitter* m_splitter;
     QProgressBar* m_busy;
+    QToolButton* m_downloadButton;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_recentMenu = nullptr;
     QMenu* m_exportMenu = nullptr;

@@ -116,10 +116,10 @@ private slots:
         QCOMPARE(listing(shown), items);
         if (menu == QLatin1String("Export"))
             QVERIFY(listing(topMenu(app.delegate, QStringLiteral("File"))).contains(QStringLiteral("Export>")));
-        // The jq panel exists; the downloader does not yet.
+        // Both tools are there to use.
         if (menu == QLatin1String("Tools")) {
             QVERIFY(itemTitled(shown, QStringLiteral("JQ Panel…"))->isEnabled());
-            QVERIFY(!itemTitled(shown, QStringLiteral("Download from URL…"))->isEnabled());
+            QVERIFY(itemTitled(shown, QStringLiteral("Download from URL…"))->isEnabled());
         }
     }
 

@@ -1,0 +1,159 @@
+// The downloader: fetching JSON over HTTP and opening it as the document.
+#include "app/AppDelegate.h"
+
+#include "app/DownloaderPopover.h"
+#include "app/MainWindow.h"
+#include "model/Alerts.h"
+#include "model/Log.h"
+#include "model/Settings.h"
+#include "net/Downloader.h"
+#include "net/HeaderEntry.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+DownloaderPopover* AppDelegate::downloadPopover()
+{
+    if (!m_downloadPopover) {
+        m_downloadPopover = new DownloaderPopover(m_window.get());
+        connect(m_downloadPopover, &DownloaderPopover::shown, this, [this] { setDownloaderIsShown(true); });
+        connect(m_downloadPopover, &DownloaderPopover::closed, this, [this] { setDownloaderIsShown(false); });
+        connect(m_downloadPopover->headersButton(), &QToolButton::toggled, this,
+                [this](bool on) { toggleHeaders(on); });
+        connect(m_downloadPopover->loadButton(), &QPushButton::clicked, this, &AppDelegate::downloadFromWebRequest);
+        connect(m_downloadPopover->urlField(), &QLineEdit::returnPressed, this, &AppDelegate::downloadFromWebRequest);
+        connect(m_downloadPopover->addButton(), &QPushButton::clicked, this, [this] { addHeader(); });
+        connect(m_downloadPopover->removeButton(), &QPushButton::clicked, this,
+                [this] { removeHeader(m_downloadPopover->headerTable()->currentRow()); });
+        connect(this, &AppDelegate::isDownloadingChanged, m_downloadPopover,
+                [this] { m_downloadPopover->progress()->setVisible(m_isDownloading); });
+        m_downloadPopover->setHeaders(m_headers);
+    }
+    return m_downloadPopover;
+}
+
+void AppDelegate::setDownloaderIsShown(bool shown)
+{
+    if (m_downloaderIsShown == shown)
+        return;
+    m_downloaderIsShown = shown;
+    emit DownloaderIsShownChanged();
+}
+
+void AppDelegate::setIsDownloading(bool downloading)
+{
+    if (m_isDownloading == downloading)
+        return;
+    m_isDownloading = downloading;
+    emit isDownloadingChanged();
+}
+
+HeaderEntry* AppDelegate::addHeader()
+{
+    auto* entry = new HeaderEntry(this);
+    m_headers.append(entry);
+    if (m_downloadPopover)
+        m_downloadPopover->setHeaders(m_headers);
+    emit headersChanged();
+    return entry;
+}
+
+void AppDelegate::removeHeader(int row)
+{
+    if (row < 0 || row >= m_headers.size())
+        return;
+    m_headers.takeAt(row)->deleteLater();
+    if (m_downloadPopover)
+        m_downloadPopover->setHeaders(m_headers);
+    emit headersChanged();
+}
+
+void AppDelegate::toggleDownloadPopover(QObject* sender)
+{
+    auto* button = qobject_cast<QAbstractButton*>(sender);
+    if (!button) {
+        BW_LOG_ERROR("toggleDownloadPopover(_:)", QStringLiteral("toggleDownloadPopover sender is not a button"));
+        return;
+    }
+    DownloaderPopover* popover = downloadPopover();
+    popover->setFixedHeight(m_headersCollapsed ? DownloaderPopover::foldedHeight : DownloaderPopover::unfoldedHeight);
+    popover->showAt(button);
+}
+
+void AppDelegate::showDownloaderMenu()
+{
+    if (QAbstractButton* button = m_window->downloadButton())
+        downloadPopover()->showAt(button);
+}
+
+void AppDelegate::toggleHeaders(bool on)
+{
+    DownloaderPopover* popover = downloadPopover();
+    m_headersCollapsed = !on;
+    popover->setHeadersVisible(on);
+    const int change = on ? DownloaderPopover::unfoldedHeight - DownloaderPopover::foldedHeight
+                          : DownloaderPopover::foldedHeight - DownloaderPopover::unfoldedHeight;
+    popover->setFixedHeight(popover->height() + change);
+    emit headersCollapsedChanged();
+}
+
+void AppDelegate::closeDownloadPopover()
+{
+    if (m_downloadPopover)
+        m_downloadPopover->hide();
+}
+
+void AppDelegate::downloadFromWebRequest()
+{
+    DownloaderPopover* popover = downloadPopover();
+    m_window->setWindowModified(true);
+    const auto url = Downloader::parseUrl(popover->urlField()->text());
+    if (!url) {
+        BW_LOG_ERROR("downloadFromWebRequest(_:)", QStringLiteral("Invalid URL entered in downloader"));
+        Alerts::present({QStringLiteral("Invalid URL"),
+                         QStringLiteral("The URL you entered doesn't look valid. Please check it and try again."),
+                         Alert::Style::Critical});
+        closeDownloadPopover();
+        return;
+    }
+    QList<QPair<QString, QString>> rows;
+    for (const HeaderEntry* entry : std::as_const(m_headers))
+        rows.append({entry->name(), entry->value()});
+    const auto method = popover->methodGroup()->checkedId() == 0 ? Downloader::Method::Get : Downloader::Method::Post;
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    setIsDownloading(true);
+    QNetworkReply* reply = Downloader::send(*m_network, Downloader::makeRequest(*url, rows), method);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        setIsDownloading(false);
+        const Downloader::Answer answer = Downloader::judge(*reply);
+        if (answer.failed) {
+            Alerts::present({answer.title, answer.message, Alert::Style::Critical});
+            closeDownloadPopover();
+            emit downloadHandled();
+            return;
+        }
+        const QString text = answer.text;
+        auto replace = [this, text] {
+            loadJSONString(text);
+            closeDownloadPopover();
+        };
+        if (isUnsaved()) {
+            confirmProceed(QStringLiteral("Are you sure you want to proceed?"),
+                           QStringLiteral("All of your changes to the current project will not be saved!"),
+                           Settings::performedDownloadKey(), replace);
+            closeDownloadPopover();
+        } else {
+            replace();
+        }
+        emit downloadHandled();
+    });
+}
