@@ -5,6 +5,7 @@
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
 #include "app/SearchField.h"
+#include "app/UpdaterDialogs.h"
 #include "model/Alerts.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
@@ -26,6 +27,11 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_
     m_window->outlineView()->setOutlineModel(m_outlineModel);
     m_dialogPrompts = std::make_unique<DialogPrompts>(m_window.get());
     m_prompts = m_dialogPrompts.get();
+    // The updater lives for the whole run and is started while the application is being built.
+    m_updaterDialogs = std::make_unique<UpdaterDialogs>(m_window.get());
+    m_updater = std::make_unique<Updater>(Updater::configuredFeed(), QStringLiteral(BRACKWELL_VERSION));
+    m_updater->setUi(m_updaterDialogs.get());
+    m_updater->start();
 
     // The filter settings start from this controller's initial state.
     SearchSettings& settings = SearchSettings::current();
@@ -131,6 +137,7 @@ void AppDelegate::connectWindow()
     }
     connect(window->downloadButton(), &QToolButton::clicked, this,
             [this, window] { toggleDownloadPopover(window->downloadButton()); });
+    connect(window->checkForUpdatesAction(), &QAction::triggered, this, &AppDelegate::checkForUpdates);
     connect(window->aboutAction(), &QAction::triggered, this, [window] {
         QMessageBox::about(window, tr("About Brackwell"),
                            tr("<b>Brackwell</b> %1<br>A viewer and editor for JSON documents.")
@@ -162,6 +169,16 @@ void AppDelegate::applicationDidFinishLaunching()
     emit recentSearchesChanged();
     setupSearchMenu();
     setupMainMenu();
+}
+
+void AppDelegate::setUpdaterUi(UpdaterUi* ui)
+{
+    m_updater->setUi(ui ? ui : m_updaterDialogs.get());
+}
+
+void AppDelegate::checkForUpdates()
+{
+    m_updater->checkForUpdates();
 }
 
 void AppDelegate::applicationShouldHandleReopen()

@@ -17,6 +17,8 @@
 #include <memory>
 
 class DownloaderPopover;
+class Updater;
+class UpdaterUi;
 class FindReplaceDialog;
 class HeaderEntry;
 class QNetworkAccessManager;
@@ -155,6 +157,12 @@ public:
     QMenu* toolsMenu() const { return m_toolsMenu; }
     QAction* openFromClipboardAction() const { return m_openFromClipboardAction; }
     QAction* findReplaceAction() const { return m_findReplaceAction; }
+
+    // --- Updates ---
+    Updater* updater() const { return m_updater.get(); }
+    // Replaces the update dialogs (tests record them); not owned. nullptr restores the dialogs.
+    void setUpdaterUi(UpdaterUi* ui);
+    void checkForUpdates();
 
     // --- Downloader ---
     bool DownloaderIsShown() const { return m_downloaderIsShown; }
@@ -309,4 +317,6 @@ private:
     QList<HeaderEntry*> m_headers;
     DownloaderPopover* m_downloadPopover = nullptr;
     QNetworkAccessManager* m_network = nullptr;
+    std::unique_ptr<UpdaterUi> m_updaterDialogs;
+    std::unique_ptr<Updater> m_updater;
 };

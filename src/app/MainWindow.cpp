@@ -118,6 +118,7 @@ void MainWindow::buildMenus()
     m_removeRowAction = add(m_editMenu, tr("Remove Row"));
 
     m_helpMenu = menuBar()->addMenu(tr("Help"));
+    m_checkForUpdatesAction = add(m_helpMenu, tr("Check for Updates…"));
     m_aboutAction = add(m_helpMenu, tr("About Brackwell"));
     m_aboutAction->setMenuRole(QAction::AboutRole);
 }

@@ -53,6 +53,7 @@ public:
     QAction* addRowAction() const { return m_addRowAction; }
     QAction* removeRowAction() const { return m_removeRowAction; }
     QAction* aboutAction() const { return m_aboutAction; }
+    QAction* checkForUpdatesAction() const { return m_checkForUpdatesAction; }
 
     // Decides whether the window may close (unsaved changes); closing is allowed without one.
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
@@ -97,5 +98,6 @@ private:
     QAction* m_addRowAction = nullptr;
     QAction* m_removeRowAction = nullptr;
     QAction* m_aboutAction = nullptr;
+    QAction* m_checkForUpdatesAction = nullptr;
     std::function<bool()> m_closeGuard;
 };
