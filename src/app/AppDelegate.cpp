@@ -6,6 +6,7 @@
 #include "app/OutlineView.h"
 #include "app/SearchField.h"
 #include "app/UpdaterDialogs.h"
+#include "newsletter/MailingListManager.h"
 #include "model/Alerts.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
@@ -51,6 +52,8 @@ AppDelegate::~AppDelegate()
     // The window goes first, and says nothing on its way: losing focus would otherwise record a search
     // in a controller that is half gone.
     m_window->setCloseGuard({});
+    if (m_mailingList)
+        m_mailingList->disconnect(this);
     for (QObject* child : m_window->findChildren<QObject*>())
         QObject::disconnect(child, nullptr, this, nullptr);
     m_window.reset();
@@ -169,6 +172,7 @@ void AppDelegate::applicationDidFinishLaunching()
     emit recentSearchesChanged();
     setupSearchMenu();
     setupMainMenu();
+    connectMailingList();
 }
 
 void AppDelegate::setUpdaterUi(UpdaterUi* ui)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MailingListPromptView.h"
 #include "app/Prompts.h"
 #include "jq/JqRun.h"
 #include "model/Document.h"
@@ -17,6 +18,7 @@
 #include <memory>
 
 class DownloaderPopover;
+class MailingListManager;
 class Updater;
 class UpdaterUi;
 class FindReplaceDialog;
@@ -164,6 +166,14 @@ public:
     void setUpdaterUi(UpdaterUi* ui);
     void checkForUpdates();
 
+    // --- Newsletter ---
+    // The manager the start-up wiring uses instead of the shared one (tests); not owned.
+    void setMailingListManager(MailingListManager* manager);
+    void updateHelpMenu(bool optedOut);
+    void showMailingListPrompt();
+    QAction* subscribeMenuItem() const { return m_subscribeMenuItem; }
+    MailingListPromptView* mailingListSheet() const { return m_mailingListSheet; }
+
     // --- Downloader ---
     bool DownloaderIsShown() const { return m_downloaderIsShown; }
     bool isDownloading() const { return m_isDownloading; }
@@ -265,6 +275,8 @@ private:
     void setDownloaderIsShown(bool shown);
     void setIsDownloading(bool downloading);
     void closeDownloadPopover();
+    void connectMailingList();
+    void applyMailingListSheetRule(bool presented);
     void failJQ(const QString& logText, const QString& message, const QString& result);
     void jqFinished(const JqRun::Outcome& outcome);
     QMenu* makeJqRecipeMenu();
@@ -319,4 +331,8 @@ private:
     QNetworkAccessManager* m_network = nullptr;
     std::unique_ptr<UpdaterUi> m_updaterDialogs;
     std::unique_ptr<Updater> m_updater;
+    MailingListManager* m_mailingListOverride = nullptr;
+    MailingListManager* m_mailingList = nullptr;
+    QPointer<MailingListPromptView> m_mailingListSheet;
+    QPointer<QAction> m_subscribeMenuItem;
 };
