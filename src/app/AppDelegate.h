@@ -5,6 +5,7 @@
 #include "jq/JqRun.h"
 #include "model/Document.h"
 #include "model/ExportFormat.h"
+#include "net/Downloader.h"
 
 #include <QColor>
 #include <QMenu>
@@ -275,6 +276,7 @@ private:
     void setDownloaderIsShown(bool shown);
     void setIsDownloading(bool downloading);
     void closeDownloadPopover();
+    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document);
     void connectMailingList();
     void applyMailingListSheetRule(bool presented);
     void failJQ(const QString& logText, const QString& message, const QString& result);

@@ -133,27 +133,53 @@ void AppDelegate::downloadFromWebRequest()
     QNetworkReply* reply = Downloader::send(*m_network, Downloader::makeRequest(*url, rows), method);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
-        setIsDownloading(false);
-        const Downloader::Answer answer = Downloader::judge(*reply);
-        if (answer.failed) {
-            Alerts::present({answer.title, answer.message, Alert::Style::Critical});
-            closeDownloadPopover();
-            emit downloadHandled();
+        if (const auto failure = Downloader::judgeHead(*reply)) {
+            finishDownload(*failure, nullptr);
             return;
         }
-        const QString text = answer.text;
-        auto replace = [this, text] {
-            loadJSONString(text);
-            closeDownloadPopover();
-        };
-        if (isUnsaved()) {
-            confirmProceed(QStringLiteral("Are you sure you want to proceed?"),
-                           QStringLiteral("All of your changes to the current project will not be saved!"),
-                           Settings::performedDownloadKey(), replace);
-            closeDownloadPopover();
-        } else {
-            replace();
+        QByteArray body = reply->readAll();
+        // A body that is not UTF-8 is not read as another encoding.
+        if (!QByteArrayView(body).isValidUtf8()) {
+            finishDownload(Downloader::emptyResponse(), nullptr);
+            return;
         }
-        emit downloadHandled();
+        // Building the tree of a large body takes a while: it happens on a worker thread, and isDownloading
+        // stays true until the document is here.
+        Document::documentFromBytesAsync(
+            std::move(body), this, [this](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+                if (!document) {
+                    BW_LOG_ERROR("downloadFromWebRequest(_:)", error ? error->description() : QString());
+                    finishDownload(Downloader::notValidJson(), nullptr);
+                    return;
+                }
+                finishDownload({}, std::move(document));
+            });
     });
+}
+
+void AppDelegate::finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document)
+{
+    setIsDownloading(false);
+    if (!document) {
+        Alerts::present({failure.title, failure.message, Alert::Style::Critical});
+        closeDownloadPopover();
+        emit downloadHandled();
+        return;
+    }
+    auto pending = std::make_shared<std::unique_ptr<Document>>(std::move(document));
+    auto replace = [this, pending] {
+        installDocument(std::move(*pending));
+        m_documentIsBlank = false;
+        updateWindowSubtitle();
+        closeDownloadPopover();
+    };
+    if (isUnsaved()) {
+        confirmProceed(QStringLiteral("Are you sure you want to proceed?"),
+                       QStringLiteral("All of your changes to the current project will not be saved!"),
+                       Settings::performedDownloadKey(), replace);
+        closeDownloadPopover();
+    } else {
+        replace();
+    }
+    emit downloadHandled();
 }

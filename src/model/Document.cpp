@@ -157,32 +157,51 @@ std::unique_ptr<Document> Document::documentFromFile(const QString& path, ParseE
     return document;
 }
 
-void Document::loadDocumentAsync(const QString& path, QObject* context, Completion completion)
+namespace {
+
+// Builds a document on a worker thread and hands it to `context`'s thread, unless `context` is gone by then.
+void buildAsync(std::function<std::unique_ptr<Document>(ParseError*)> build, QObject* context,
+                Document::Completion completion)
 {
     QPointer<QObject> receiver(context);
     QThread* target = context ? context->thread() : QCoreApplication::instance()->thread();
-    QThreadPool::globalInstance()->start([path, receiver, target, completion = std::move(completion)] {
-        ParseError error;
-        auto document = documentFromFile(path, &error);
-        if (document)
-            document->moveToThread(target);
-        auto result = std::make_shared<std::pair<std::unique_ptr<Document>, std::optional<ParseError>>>(
-            std::move(document), std::nullopt);
-        if (!result->first)
-            result->second = error;
-        // Whether the caller still exists is asked on its own thread, where it is destroyed: asking here and
-        // then posting to it would race with its destruction. A relay object carries the result there.
-        auto* relay = new QObject;
-        relay->moveToThread(target);
-        QMetaObject::invokeMethod(
-            relay,
-            [relay, receiver, result, completion] {
-                relay->deleteLater();
-                if (receiver)
-                    completion(std::move(result->first), std::move(result->second));
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [build = std::move(build), receiver, target, completion = std::move(completion)] {
+            ParseError error;
+            auto document = build(&error);
+            if (document)
+                document->moveToThread(target);
+            auto result = std::make_shared<std::pair<std::unique_ptr<Document>, std::optional<ParseError>>>(
+                std::move(document), std::nullopt);
+            if (!result->first)
+                result->second = error;
+            // Whether the caller still exists is asked on its own thread, where it is destroyed: asking here and
+            // then posting to it would race with its destruction. A relay object carries the result there.
+            auto* relay = new QObject;
+            relay->moveToThread(target);
+            QMetaObject::invokeMethod(
+                relay,
+                [relay, receiver, result, completion] {
+                    relay->deleteLater();
+                    if (receiver)
+                        completion(std::move(result->first), std::move(result->second));
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+} // namespace
+
+void Document::loadDocumentAsync(const QString& path, QObject* context, Completion completion)
+{
+    buildAsync([path](ParseError* error) { return documentFromFile(path, error); }, context, std::move(completion));
+}
+
+void Document::documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion)
+{
+    auto shared = std::make_shared<QByteArray>(std::move(bytes));
+    buildAsync([shared](ParseError* error) { return documentFromBytes(std::move(*shared), error); }, context,
+               std::move(completion));
 }
 
 void Document::setSaved(bool saved)

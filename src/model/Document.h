@@ -30,6 +30,8 @@ public:
     using Completion = std::function<void(std::unique_ptr<Document>, std::optional<ParseError>)>;
     // Reads the file on a worker thread; `completion` runs on `context`'s thread unless `context` is gone.
     static void loadDocumentAsync(const QString& path, QObject* context, Completion completion);
+    // documentFromBytes on a worker thread, handed over like loadDocumentAsync.
+    static void documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion);
 
     enum class SaveResult { Saved, Failed, NeedsSaveAs };
     // Writes the document's JSON text to its file atomically. Without a file it asks for Save As instead.

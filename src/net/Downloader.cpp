@@ -141,14 +141,34 @@ Answer judge(const std::optional<QString>& transportError, std::optional<int> ht
                 {}};
     }
     if (!hasBody || !QByteArrayView(body).isValidUtf8())
-        return {true, QStringLiteral("Empty response"), QStringLiteral("The server returned no readable content."), {}};
+        return emptyResponse();
     // Only an array or an object counts; the parsed value serves only this check.
     if (std::holds_alternative<ParseError>(JsonReader::parseValue(body)))
-        return {true,
-                QStringLiteral("Not valid JSON"),
-                QStringLiteral("The response from the server could not be parsed as JSON."),
-                {}};
+        return notValidJson();
     return {false, {}, {}, QString::fromUtf8(body)};
+}
+
+Answer emptyResponse()
+{
+    return {true, QStringLiteral("Empty response"), QStringLiteral("The server returned no readable content."), {}};
+}
+
+Answer notValidJson()
+{
+    return {true,
+            QStringLiteral("Not valid JSON"),
+            QStringLiteral("The response from the server could not be parsed as JSON."),
+            {}};
+}
+
+std::optional<Answer> judgeHead(QNetworkReply& reply)
+{
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (reply.error() != QNetworkReply::NoError && !status.isValid())
+        return judge(reply.errorString(), std::nullopt, {}, true);
+    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
+        return judge(std::nullopt, status.toInt(), {}, true);
+    return std::nullopt;
 }
 
 Answer judge(QNetworkReply& reply)

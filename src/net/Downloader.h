@@ -45,5 +45,11 @@ Answer judge(const std::optional<QString>& transportError, std::optional<int> ht
              bool hasBody);
 // The same for a finished reply.
 Answer judge(QNetworkReply& reply);
+// The checks that need no parsing (transport error, HTTP status) for a finished reply; nothing when the body
+// is to be judged, as judgeBody() does.
+std::optional<Answer> judgeHead(QNetworkReply& reply);
+// The alert for a body that is not UTF-8, and the one for a body that is not a JSON array or object.
+Answer emptyResponse();
+Answer notValidJson();
 
 } // namespace Downloader
