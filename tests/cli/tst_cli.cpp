@@ -1,3 +1,5 @@
+#include "CliRun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -7,32 +9,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const QStringList& arguments, const QByteArray& input = QByteArray())
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // What a user sees: the model's log lines stay in the system log.
-    environment.remove(QStringLiteral("BRACKWELL_LOG_TO_STDERR"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BRACKWELL_CLI_PATH), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    Run run;
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // Expected output written with "|" between the columns; a leading line break is dropped.
 QString outline(const char* text)

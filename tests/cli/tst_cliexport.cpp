@@ -1,3 +1,6 @@
+#include "CliRun.h"
+#include "PlistCheck.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,58 +11,9 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const QStringList& arguments, const QByteArray& input = QByteArray())
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // What a user sees: the model's log lines stay in the system log.
-    environment.remove(QStringLiteral("BRACKWELL_LOG_TO_STDERR"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BRACKWELL_CLI_PATH), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    Run run;
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-// Reads the property list with plistlib and compares it, types included, with json.loads of the JSON file.
-const char* const kCompareScript = "import json, plistlib, sys\n"
-                                   "def same(a, b):\n"
-                                   "    if type(a) is not type(b):\n"
-                                   "        return False\n"
-                                   "    if isinstance(a, dict):\n"
-                                   "        return sorted(a) == sorted(b) and all(same(a[k], b[k]) for k in a)\n"
-                                   "    if isinstance(a, list):\n"
-                                   "        return len(a) == len(b) and all(same(x, y) for x, y in zip(a, b))\n"
-                                   "    return a == b\n"
-                                   "fmt = plistlib.FMT_XML if sys.argv[3] == 'xml' else plistlib.FMT_BINARY\n"
-                                   "with open(sys.argv[1], 'rb') as f:\n"
-                                   "    plist = plistlib.load(f, fmt=fmt)\n"
-                                   "with open(sys.argv[2], 'rb') as f:\n"
-                                   "    document = json.loads(f.read().decode('utf-8'))\n"
-                                   "print('ok' if same(plist, document) else ascii(plist))\n";
-
 QString plistlibVerdict(const QString& plistPath, const QString& jsonPath, bool xml)
 {
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCompareScript), plistPath,
-                                             jsonPath, xml ? QStringLiteral("xml") : QStringLiteral("binary")});
-    if (!python.waitForFinished(-1))
-        return QStringLiteral("python3 did not run");
-    return QString::fromUtf8(python.readAllStandardOutput()).trimmed() +
-           QString::fromUtf8(python.readAllStandardError()).trimmed();
+    return plistlibVerdictForFiles(plistPath, jsonPath, xml);
 }
 
 const char* const kDocument =

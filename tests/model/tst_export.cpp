@@ -1,3 +1,4 @@
+#include "PlistCheck.h"
 #include "TestSupport.h"
 #include "model/Alerts.h"
 #include "model/ExportFormat.h"
@@ -25,28 +26,6 @@ public:
 };
 
 // Reads the property list with plistlib and compares it, types included, with json.loads of the JSON text.
-// Prints "ok" or where the two differ.
-const char* const kCompareScript =
-    "import json, plistlib, sys\n"
-    "def diff(a, b, path):\n"
-    "    if type(a) is not type(b):\n"
-    "        return '%s: %s != %s' % (path, ascii(a), ascii(b))\n"
-    "    if isinstance(a, dict):\n"
-    "        if sorted(a) != sorted(b):\n"
-    "            return '%s: keys %s != %s' % (path, ascii(sorted(a)), ascii(sorted(b)))\n"
-    "        return next((d for d in (diff(a[k], b[k], path + '.' + ascii(k)) for k in a) if d), None)\n"
-    "    if isinstance(a, list):\n"
-    "        if len(a) != len(b):\n"
-    "            return '%s: %d != %d items' % (path, len(a), len(b))\n"
-    "        return next((d for d in (diff(x, y, '%s[%d]' % (path, i)) for i, (x, y) in enumerate(zip(a, b))) if d), "
-    "None)\n"
-    "    return None if a == b else '%s: %s != %s' % (path, ascii(a), ascii(b))\n"
-    "fmt = plistlib.FMT_XML if sys.argv[3] == 'xml' else plistlib.FMT_BINARY\n"
-    "with open(sys.argv[1], 'rb') as f:\n"
-    "    plist = plistlib.load(f, fmt=fmt)\n"
-    "with open(sys.argv[2], 'rb') as f:\n"
-    "    document = json.loads(f.read().decode('utf-8'))\n"
-    "print(diff(plist, document, 'root') or 'ok')\n";
 
 // plistlib's verdict on `plist` against the JSON text: "ok", the difference, or what went wrong.
 QString plistlibVerdict(const QByteArray& plist, const QByteArray& json, bool xml)
@@ -56,13 +35,7 @@ QString plistlibVerdict(const QByteArray& plist, const QByteArray& json, bool xm
     const QString jsonPath = dir.filePath(QStringLiteral("in.json"));
     if (!dir.isValid() || !writeFile(plistPath, plist) || !writeFile(jsonPath, json))
         return QStringLiteral("cannot write the files");
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCompareScript), plistPath,
-                                             jsonPath, xml ? QStringLiteral("xml") : QStringLiteral("binary")});
-    if (!python.waitForFinished(-1))
-        return QStringLiteral("python3 did not run");
-    return QString::fromUtf8(python.readAllStandardOutput()).trimmed() +
-           QString::fromUtf8(python.readAllStandardError()).trimmed();
+    return plistlibVerdictForFiles(plistPath, jsonPath, xml);
 }
 
 } // namespace
