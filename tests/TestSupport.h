@@ -2,12 +2,26 @@
 
 // Helpers shared by the model tests.
 
+#include "model/Alerts.h"
 #include "model/Document.h"
 #include "model/Log.h"
 
 #include <QFile>
+#include <QList>
 #include <QStringEncoder>
 #include <QStringList>
+
+// Records every alert instead of showing it, while it lives.
+class AlertRecorder : public AlertPresenter
+{
+public:
+    AlertRecorder() { Alerts::setPresenter(this); }
+    ~AlertRecorder() override { Alerts::setPresenter(nullptr); }
+    AlertRecorder(const AlertRecorder&) = delete;
+    AlertRecorder& operator=(const AlertRecorder&) = delete;
+    void present(const Alert& alert) override { alerts << alert; }
+    QList<Alert> alerts;
+};
 
 // Records the log lines written while it lives.
 class LogRecorder

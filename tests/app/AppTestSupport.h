@@ -3,6 +3,7 @@
 // Helpers shared by the window tests: alerts and questions answered from a script, settings on a temporary
 // file, and a launched controller.
 
+#include "TestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/Prompts.h"
 #include "model/Alerts.h"
@@ -13,18 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
-
-// Records every alert instead of showing it, while it lives.
-class AlertRecorder : public AlertPresenter
-{
-public:
-    AlertRecorder() { Alerts::setPresenter(this); }
-    ~AlertRecorder() override { Alerts::setPresenter(nullptr); }
-    AlertRecorder(const AlertRecorder&) = delete;
-    AlertRecorder& operator=(const AlertRecorder&) = delete;
-    void present(const Alert& alert) override { alerts << alert; }
-    QList<Alert> alerts;
-};
 
 // Answers the controller's questions from queues filled by the test; an unexpected question fails the
 // test and is answered with Cancel.

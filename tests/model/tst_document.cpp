@@ -16,13 +16,6 @@
 
 namespace {
 
-class RecordingPresenter : public AlertPresenter
-{
-public:
-    void present(const Alert& alert) override { alerts.push_back(alert); }
-    std::vector<Alert> alerts;
-};
-
 // Counts "SavedStatusChanged" posts and those that arrived off the main thread (connected directly).
 struct SavedStatusRecorder
 {
@@ -284,7 +277,7 @@ private slots:
 private:
     QTemporaryDir m_settingsDir;
     QTemporaryDir m_dir;
-    RecordingPresenter m_presenter;
+    AlertRecorder m_presenter;
 };
 
 QTEST_GUILESS_MAIN(TestDocument)

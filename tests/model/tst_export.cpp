@@ -18,15 +18,6 @@ Q_DECLARE_METATYPE(ExportFormat)
 
 namespace {
 
-class RecordingPresenter : public AlertPresenter
-{
-public:
-    void present(const Alert& alert) override { alerts.push_back(alert); }
-    std::vector<Alert> alerts;
-};
-
-// Reads the property list with plistlib and compares it, types included, with json.loads of the JSON text.
-
 // plistlib's verdict on `plist` against the JSON text: "ok", the difference, or what went wrong.
 QString plistlibVerdict(const QByteArray& plist, const QByteArray& json, bool xml)
 {
@@ -331,7 +322,7 @@ private slots:
 private:
     QTemporaryDir m_settingsDir;
     QTemporaryDir m_dir;
-    RecordingPresenter m_presenter;
+    AlertRecorder m_presenter;
 };
 
 QTEST_GUILESS_MAIN(TestExport)
