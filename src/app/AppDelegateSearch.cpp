@@ -51,9 +51,7 @@ void AppDelegate::searchOptionsChanged()
 {
     validateSearchRegex();
     // Re-filters the whole tree and shows every match expanded.
-    TreeNode* selected = m_currentNode;
-    m_outlineModel->refresh();
-    reselect(selected);
+    refreshOutline();
 }
 
 void AppDelegate::validateSearchRegex()

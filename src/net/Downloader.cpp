@@ -164,6 +164,7 @@ Answer notValidJson()
 std::optional<Answer> judgeHead(QNetworkReply& reply)
 {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // An HTTP error status also sets a reply error; only a failure without any HTTP answer is a transport error.
     if (reply.error() != QNetworkReply::NoError && !status.isValid())
         return judge(reply.errorString(), std::nullopt, {}, true);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
@@ -173,14 +174,9 @@ std::optional<Answer> judgeHead(QNetworkReply& reply)
 
 Answer judge(QNetworkReply& reply)
 {
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const bool httpAnswer = status.isValid();
-    // An HTTP error status also sets a reply error; only a failure without any HTTP answer is a transport error.
-    std::optional<QString> transportError;
-    if (reply.error() != QNetworkReply::NoError && !httpAnswer)
-        transportError = reply.errorString();
-    const QByteArray body = reply.readAll();
-    return judge(transportError, httpAnswer ? std::optional<int>(status.toInt()) : std::nullopt, body, true);
+    if (auto failure = judgeHead(reply))
+        return *failure;
+    return judge(std::nullopt, std::nullopt, reply.readAll(), true);
 }
 
 } // namespace Downloader
