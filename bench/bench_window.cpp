@@ -51,6 +51,8 @@ void paintOutline(AppDelegate& delegate)
 
 int main(int argc, char* argv[])
 {
+    // The outline alone; brackwell-editor-bench measures the code editor page.
+    qputenv("BRACKWELL_EDITOR_PAGE", "none");
     QApplication application(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);

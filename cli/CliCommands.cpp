@@ -1,5 +1,7 @@
 #include "cli/CliCommands.h"
 
+#include "editor/EditorPageFiles.h"
+#include "editor/PageConversion.h"
 #include "model/Document.h"
 #include "model/ExportWriter.h"
 #include "model/FilterPass.h"
@@ -21,8 +23,9 @@ const char* const kUsage =
     "      Print the outline, fully expanded, as the window shows it under that search:\n"
     "      one line per node with its path, kind and value, separated by tabs.\n"
     "  brackwell-cli export --to FORMAT IN OUT\n"
-    "      Write the document IN to OUT in FORMAT: json, plist-xml, plist-binary or plist-openstep.\n"
-    "      OUT is replaced only when the whole export was written.\n"
+    "      Write the document IN to OUT in FORMAT: json, xml, yaml, plist-xml, plist-binary or\n"
+    "      plist-openstep. OUT is replaced only when the whole export was written. XML and YAML are\n"
+    "      made by the code editor page, loaded headless.\n"
     "  brackwell-cli --help | --version\n"
     "\n"
     "FILE and IN may be - for standard input. Exit status: 0 success, 1 invalid document or failed\n"
@@ -176,6 +179,25 @@ int tree(const QString& file, bool filtering)
     return 0;
 }
 
+bool usesEditorPage(ExportFormat format)
+{
+    return format == ExportFormat::Xml || format == ExportFormat::Yaml;
+}
+
+// The same text the window's export writes: the editor page's conversion of the document's JSON text.
+std::optional<QByteArray> pageExport(const Document& document, ExportFormat format, QString* why)
+{
+    const std::optional<QByteArray> text = document.root()->jsonText(why);
+    if (!text)
+        return std::nullopt;
+    const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
+    const std::optional<QString> converted =
+        PageConversion::convert(function, *text, EditorPageFiles::defaultDirectory(), why);
+    if (!converted)
+        return std::nullopt;
+    return converted->toUtf8();
+}
+
 int exportTo(const QStringList& args)
 {
     QString to;
@@ -194,14 +216,14 @@ int exportTo(const QStringList& args)
     if (to.isNull() || files.size() != 2)
         return usageError(QStringLiteral("export takes --to FORMAT, IN and OUT"));
     const auto format = ExportFormats::fromCliName(to);
-    // XML and YAML come from the code editor page, which the command line does not have.
-    if (!format || *format == ExportFormat::Xml || *format == ExportFormat::Yaml)
+    if (!format)
         return usageError(QStringLiteral("unknown FORMAT '%1'").arg(to));
     const auto document = load(files[0]);
     if (!document)
         return kInvalidDocument;
     QString why;
-    const auto bytes = ExportWriter::exportBytes(document->root(), *format, &why);
+    const auto bytes = usesEditorPage(*format) ? pageExport(*document, *format, &why)
+                                                : ExportWriter::exportBytes(document->root(), *format, &why);
     if (!bytes || !ExportWriter::writeFileAtomically(files[1], *bytes, &why)) {
         std::fprintf(stderr, "%s\n%s\n", ExportFormats::failureMessage(*format).toUtf8().constData(),
                      why.toUtf8().constData());
@@ -211,6 +233,15 @@ int exportTo(const QStringList& args)
 }
 
 } // namespace
+
+bool needsEditorPage(const QStringList& arguments)
+{
+    const qsizetype to = arguments.indexOf(QStringLiteral("--to"));
+    if (arguments.value(1) != QLatin1String("export") || to < 0)
+        return false;
+    const auto format = ExportFormats::fromCliName(arguments.value(to + 1));
+    return format && usesEditorPage(*format);
+}
 
 int run(const QStringList& arguments)
 {

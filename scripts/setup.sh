@@ -3,8 +3,9 @@
 
 BRACKWELL_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libsimdjson-dev libplist-dev
-    jq python3
+    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libsimdjson-dev libplist-dev
+    nodejs
+    jq python3 python3-ruamel.yaml
 )
 
 ensure_packages() {
@@ -12,6 +13,10 @@ ensure_packages() {
     for package in "${BRACKWELL_PACKAGES[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
     done
+    # npm builds the editor page. NodeSource's nodejs carries its own npm; Debian's is a package of its own.
+    if ! command -v npm >/dev/null; then
+        missing+=(npm)
+    fi
     ((${#missing[@]} == 0)) && return 0
     if [[ $EUID -ne 0 ]]; then
         echo "Brackwell needs these Debian packages. Install them with:" >&2
@@ -22,6 +27,7 @@ ensure_packages() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
+
 
 # configure_and_build PRESET: configures once, then builds incrementally.
 configure_and_build() {

@@ -6,6 +6,7 @@
 #include "app/OutlineView.h"
 #include "app/SearchField.h"
 #include "app/UpdaterDialogs.h"
+#include "editor/ContentPusher.h"
 #include "newsletter/MailingListManager.h"
 #include "model/Alerts.h"
 #include "model/Log.h"
@@ -20,11 +21,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolButton>
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
 {
     m_outlineModel = new OutlineModel(this);
+    m_pusher = new ContentPusher([this] { return editorText(); }, this);
     m_window->outlineView()->setOutlineModel(m_outlineModel);
     m_dialogPrompts = std::make_unique<DialogPrompts>(m_window.get());
     m_prompts = m_dialogPrompts.get();
@@ -156,6 +159,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_launched)
         return;
     m_launched = true;
+    setupWebview();
     if (!m_document && loadJSONString(QStringLiteral("{}")))
         m_documentIsBlank = true;
     updateWindowSubtitle();
@@ -164,6 +168,9 @@ void AppDelegate::applicationDidFinishLaunching()
     connect(notifications, &Notifications::treeDataChanged, this, &AppDelegate::treeDataChanged);
     connect(notifications, &Notifications::savedStatusChanged, this, &AppDelegate::updateWindowSubtitle);
     connect(notifications, &Notifications::reloadCurrentRow, this, &AppDelegate::reloadCurrentRow);
+    // The timed first push. The page also gets the text when it has finished loading, so this one goes out
+    // only when that has not happened: pushing again would throw away what the user typed meanwhile.
+    QTimer::singleShot(2000, this, [this] { m_pusher->requestIfBehind(); });
 
     setupOutlineContextMenu();
     m_recentSearches = Settings::instance().recentSearches();
@@ -207,6 +214,7 @@ void AppDelegate::treeDataChanged()
     // A renamed node or ancestor changes the selected node's path.
     if (m_currentNode)
         setCurrentPath(m_currentNode->path());
+    updateWebviewContent();
     m_documentIsBlank = false;
     m_document->setSaved(false);
 }
@@ -227,6 +235,7 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     m_outlineModel->setRoot(m_document ? m_document->root() : nullptr);
     outlineViewSelectionDidChange();
     emit TheDocumentChanged();
+    updateWebviewContent();
 }
 
 void AppDelegate::showLoadFailure()

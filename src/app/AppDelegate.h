@@ -2,12 +2,14 @@
 
 #include "app/MailingListPromptView.h"
 #include "app/Prompts.h"
+#include "editor/EditorPage.h"
 #include "jq/JqRun.h"
 #include "model/Document.h"
 #include "model/ExportFormat.h"
 #include "net/Downloader.h"
 
 #include <QColor>
+#include <QJsonValue>
 #include <QMenu>
 #include <QMessageBox>
 #include <QObject>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 
+class ContentPusher;
 class DownloaderPopover;
 class MailingListManager;
 class Updater;
@@ -53,6 +56,7 @@ class AppDelegate : public QObject
     Q_PROPERTY(bool ShowRowIcons READ ShowRowIcons WRITE setShowRowIcons NOTIFY ShowRowIconsChanged)
     Q_PROPERTY(bool SearchIsShown READ SearchIsShown WRITE setSearchIsShown NOTIFY SearchIsShownChanged)
     Q_PROPERTY(bool CodeIsShown READ CodeIsShown WRITE setCodeIsShown NOTIFY CodeIsShownChanged)
+    Q_PROPERTY(QString JsonError READ JsonError NOTIFY JsonErrorChanged)
     Q_PROPERTY(bool DownloaderIsShown READ DownloaderIsShown NOTIFY DownloaderIsShownChanged)
     Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY isDownloadingChanged)
     Q_PROPERTY(bool headersCollapsed READ headersCollapsed NOTIFY headersCollapsedChanged)
@@ -161,6 +165,29 @@ public:
     QAction* openFromClipboardAction() const { return m_openFromClipboardAction; }
     QAction* findReplaceAction() const { return m_findReplaceAction; }
 
+    // --- Code editor page ---
+    // The page the controller talks to instead of its own web page (tests); not owned. Set before launch.
+    void setWebview(EditorPage* page);
+    EditorPage* Webview() const { return m_webview; }
+    // Where index.html and index-dark.html are looked up; beside the program unless set.
+    QString editorPageDirectory() const;
+    void setEditorPageDirectory(const QString& directory);
+    // Whether set-up chose the dark page.
+    bool editorPageIsDark() const { return m_pageIsDark; }
+    void setupWebview();
+    // Pushes the document's text into the page. Pushes in quick succession are merged into one of the latest
+    // text, sent from the event loop.
+    void updateWebviewContent();
+    bool editorPushIsIdle() const;
+    ContentPusher* editorPusher() const { return m_pusher; }
+    // A message the page posted to "jsHandler".
+    void userContentController(const QJsonValue& body);
+    // Applies the page's text: replaces the tree when it is a document; never pushes back.
+    void contentChanged(const QJsonValue& content);
+    void webViewDidFinish(bool ok);
+    // The page's verdict on its text; null while the text is valid.
+    QString JsonError() const { return m_jsonError; }
+
     // --- Updates ---
     Updater* updater() const { return m_updater.get(); }
     // Replaces the update dialogs (tests record them); not owned. nullptr restores the dialogs.
@@ -238,6 +265,7 @@ signals:
     void JQmessageChanged();
     void JQmessageColorChanged();
     void exportFinished(bool ok);
+    void JsonErrorChanged();
     void TheDocumentChanged();
     void CurrentNodeChanged();
     void CurrentPathChanged();
@@ -283,6 +311,9 @@ private:
     void jqFinished(const JqRun::Outcome& outcome);
     QMenu* makeJqRecipeMenu();
     bool startPropertyListExport(const QString& path, ExportFormat format);
+    bool startPageExport(const QString& path, ExportFormat format);
+    std::optional<QByteArray> editorText() const;
+    void setJsonError(const QString& error);
     void reselect(TreeNode* node);
     Prompts& prompts();
 
@@ -337,4 +368,11 @@ private:
     MailingListManager* m_mailingList = nullptr;
     QPointer<MailingListPromptView> m_mailingListSheet;
     QPointer<QAction> m_subscribeMenuItem;
+    QPointer<EditorPage> m_webview;
+    QString m_editorPageDirectory;
+    bool m_pageIsDark = false;
+    bool m_pageLoading = false;
+    std::vector<std::function<void()>> m_afterPageLoad;
+    ContentPusher* m_pusher = nullptr;
+    QString m_jsonError;
 };

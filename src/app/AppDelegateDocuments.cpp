@@ -162,10 +162,7 @@ bool AppDelegate::writeExport(const QString& path, ExportFormat format)
         return ExportWriter::writeExport(path, format, *m_document);
     case ExportFormat::Xml:
     case ExportFormat::Yaml:
-        // These are made by the code editor page, which this window does not have yet.
-        BW_LOG_ERROR("writeExport(to:format:document:page:)", QStringLiteral("There is no code editor page."));
-        ExportWriter::presentFailure(format);
-        return false;
+        return startPageExport(path, format);
     case ExportFormat::PlistXml:
     case ExportFormat::PlistOpenStep:
     case ExportFormat::PlistBinary:

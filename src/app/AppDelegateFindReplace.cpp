@@ -41,6 +41,8 @@ void AppDelegate::performReplaceAll()
     qsizetype skipped = 0;
     const qsizetype count = m_document->root()->replaceAll(find, replacement, caseSensitive, includeKeys, &skipped);
     refreshOutline();
+    if (count > 0)
+        updateWebviewContent();
     if (panel)
         panel->accept();
 

@@ -60,10 +60,27 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_outline = new OutlineView(m_leftPane);
     left->addWidget(m_outline, 1);
 
-    // The code editor page takes this place once it exists.
+    // The code editor page, with the page's verdict on the text under it.
     m_codePane = new QWidget(m_splitter);
     m_codePane->setAccessibleName(tr("Code Editor"));
     m_codePane->setAutoFillBackground(true);
+    auto* code = new QVBoxLayout(m_codePane);
+    code->setContentsMargins(0, 0, 0, 0);
+    code->setSpacing(0);
+    m_editorHost = new QWidget(m_codePane);
+    auto* host = new QVBoxLayout(m_editorHost);
+    host->setContentsMargins(0, 0, 0, 0);
+    code->addWidget(m_editorHost, 1);
+    m_editorError = new QLabel(m_codePane);
+    m_editorError->setAccessibleName(tr("Code Editor Error"));
+    m_editorError->setWordWrap(true);
+    m_editorError->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_editorError->setContentsMargins(6, 3, 6, 3);
+    QPalette errorPalette = m_editorError->palette();
+    errorPalette.setColor(QPalette::WindowText, QColor(0xd0, 0x21, 0x21));
+    m_editorError->setPalette(errorPalette);
+    m_editorError->hide();
+    code->addWidget(m_editorError);
 
     m_splitter->addWidget(m_leftPane);
     m_splitter->addWidget(m_codePane);

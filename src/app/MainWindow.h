@@ -5,6 +5,7 @@
 
 class OutlineView;
 class QProgressBar;
+class QLabel;
 class QSplitter;
 class QToolButton;
 class SearchField;
@@ -26,6 +27,10 @@ public:
     QWidget* searchBar() const { return m_searchBar; }
     QWidget* leftHandSideView() const { return m_leftPane; }
     QWidget* codePane() const { return m_codePane; }
+    // Holds the editor page's view (its layout takes one widget).
+    QWidget* editorHost() const { return m_editorHost; }
+    // The editor's error text; hidden while there is none.
+    QLabel* editorError() const { return m_editorError; }
     QSplitter* splitter() const { return m_splitter; }
     QProgressBar* busyIndicator() const { return m_busy; }
     // The toolbar button that the downloader opens under.
@@ -74,6 +79,8 @@ private:
     QWidget* m_searchBar;
     QWidget* m_leftPane;
     QWidget* m_codePane;
+    QWidget* m_editorHost;
+    QLabel* m_editorError;
     QSplitter* m_splitter;
     QProgressBar* m_busy;
     QToolButton* m_downloadButton;

@@ -25,3 +25,4 @@ Sink setSink(Sink sink);
 // The function name is the operation as users of the log know it, for example "kindLabel".
 #define BW_LOG_ERROR(function, message) Log::error((message), __FILE__, __LINE__, (function))
 #define BW_LOG_WARNING(function, message) Log::warning((message), __FILE__, __LINE__, (function))
+#define BW_LOG_TRACE(function, message) Log::trace((message), __FILE__, __LINE__, (function))

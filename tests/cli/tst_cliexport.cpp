@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "ExportCheck.h"
 #include "PlistCheck.h"
 
 #include <QDir>
@@ -36,6 +37,9 @@ private slots:
         QTest::newRow("json") << "json";
         QTest::newRow("plist-xml") << "plist-xml";
         QTest::newRow("plist-binary") << "plist-binary";
+        // Made by the code editor page, loaded headless.
+        QTest::newRow("xml") << "xml";
+        QTest::newRow("yaml") << "yaml";
     }
     void exports()
     {
@@ -52,6 +56,8 @@ private slots:
                 QCOMPARE(read(out),
                          QByteArray("{\"a\":{\"\":\"caf\xC3\xA9 <&>\"},\"b\":[1,-9223372036854775808,0.1,true,"
                                     "\"x\\/y\"],\"c\":[]}"));
+            else if (format == QLatin1String("xml") || format == QLatin1String("yaml"))
+                QCOMPARE(exportReadBackVerdict(format == QLatin1String("xml"), out, in), QStringLiteral("same"));
             else
                 QCOMPARE(plistlibVerdict(out, in, format == QLatin1String("plist-xml")), QStringLiteral("ok"));
         }
@@ -84,14 +90,20 @@ private slots:
         QTest::newRow("missing folder, json")
             << QStringList{"export", "--to", "json", "IN", "MISSING"} << ok << 1
             << "Document contents could not be saved to disk. Please, contact support if the issue persists.";
+        QTest::newRow("control character, xml")
+            << QStringList{"export", "--to", "xml", "IN", "OUT"} << QByteArray("[\"\\u0001\"]") << 1
+            << "Document contents could not be exported as XML.";
+        QTest::newRow("invalid, yaml") << QStringList{"export", "--to", "yaml", "IN", "OUT"} << QByteArray("{") << 1
+                                       << invalid;
+        QTest::newRow("missing folder, yaml")
+            << QStringList{"export", "--to", "yaml", "IN", "MISSING"} << ok << 1
+            << "Document contents could not be exported as YAML.";
         QTest::newRow("missing folder, binary")
             << QStringList{"export", "--to", "plist-binary", "IN", "MISSING"} << ok << 1 << plist;
         const std::initializer_list<std::pair<const char*, QStringList>> usage{
             {"no --to", {"export", "IN", "OUT"}},
             {"--to without format", {"export", "IN", "OUT", "--to"}},
             {"unknown format", {"export", "--to", "plist", "IN", "OUT"}},
-            {"xml", {"export", "--to", "xml", "IN", "OUT"}},
-            {"yaml", {"export", "--to", "yaml", "IN", "OUT"}},
             {"no OUT", {"export", "--to", "json", "IN"}},
             {"no files", {"export", "--to", "json"}},
             {"three files", {"export", "--to", "json", "IN", "OUT", "OUT"}},

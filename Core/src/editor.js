@@ -1,0 +1,118 @@
+// The code editor page: a CodeMirror editor for the document's JSON text. The window pushes the text with
+// updateContent(text, true); the page reports the user's edits and the validity of the text to the window's
+// "jsHandler" object over the Qt web channel, and converts JSON text for the XML and YAML exports.
+
+import { basicSetup } from 'codemirror';
+import { json } from '@codemirror/lang-json';
+import { oneDark } from '@codemirror/theme-one-dark';
+import { Annotation, EditorState, Transaction } from '@codemirror/state';
+import { EditorView } from '@codemirror/view';
+import { toxml, toyaml } from './convert.js';
+import { jsonError, prettyLines } from './jsonText.js';
+import { linesChange } from './linesChange.js';
+
+const dark = document.documentElement.dataset.appearance === 'dark';
+
+// --- Messages to the window --------------------------------------------------------------------------------
+
+let handler = null;
+const pending = [];
+
+function post(cmd, content) {
+    const body = JSON.stringify({ cmd, content });
+    if (handler)
+        handler.postMessage(body);
+    else
+        pending.push(body);
+}
+
+if (typeof QWebChannel !== 'undefined' && typeof qt !== 'undefined') {
+    new QWebChannel(qt.webChannelTransport, channel => {
+        handler = channel.objects.jsHandler;
+        for (const body of pending.splice(0))
+            handler.postMessage(body);
+    });
+}
+
+// The error last reported: undefined before the first report, null for "none".
+let reportedError;
+
+function reportValidity(error) {
+    if (error === reportedError)
+        return;
+    reportedError = error;
+    post('error', error === null ? 'none' : error);
+}
+
+// --- The editor --------------------------------------------------------------------------------------------
+
+// Marks the transactions that carry the window's text, which are never reported back as edits.
+const fromWindow = Annotation.define();
+
+let editTimer = null;
+
+// Waits for a pause in typing; longer documents wait longer, since each report carries the whole text.
+function editDelay(length) {
+    return Math.min(300 + length / 20000, 2000);
+}
+
+function userEditSettled() {
+    editTimer = null;
+    const text = view.state.doc.toString();
+    const error = jsonError(text);
+    reportValidity(error);
+    if (error === null)
+        post('contentChanged', text);
+}
+
+const view = new EditorView({
+    parent: document.getElementById('editor'),
+    state: EditorState.create({
+        doc: '',
+        extensions: [
+            basicSetup,
+            json(),
+            EditorState.tabSize.of(2),
+            dark ? oneDark : [],
+            EditorView.updateListener.of(update => {
+                if (!update.docChanged || update.transactions.some(tr => tr.annotation(fromWindow)))
+                    return;
+                clearTimeout(editTimer);
+                editTimer = setTimeout(userEditSettled, editDelay(update.state.doc.length));
+            }),
+        ],
+    }),
+});
+
+// --- Calls from the window ---------------------------------------------------------------------------------
+
+// Shows `text` pretty-printed. Only the lines that differ from what is shown are replaced, so folds, the
+// caret and the scroll position survive an edit made in the outline.
+function updateContent(text, _reset) {
+    clearTimeout(editTimer);
+    editTimer = null;
+    const change = linesChange(view.state.doc, prettyLines(text));
+    if (change) {
+        view.dispatch({
+            changes: change,
+            annotations: [fromWindow.of(true), Transaction.addToHistory.of(false)],
+        });
+    }
+    reportValidity(null);
+    return true;
+}
+
+window.updateContent = updateContent;
+window.toxml = toxml;
+window.toyaml = toyaml;
+
+// For the window's tests: the text shown, and an edit made as if typed.
+window.editorText = () => view.state.doc.toString();
+window.typeText = text => {
+    view.dispatch({
+        changes: { from: 0, to: view.state.doc.length, insert: text },
+        userEvent: 'input.type',
+    });
+    return true;
+};
+window.editedTextIsPending = () => editTimer !== null;

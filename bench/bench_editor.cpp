@@ -1,0 +1,161 @@
+// Measures the code editor page on one file, offscreen: opening the file until the page shows it, an outline
+// edit until the page shows it, and a burst of edits; for each, the longest time the window's event loop was
+// blocked (what a user would feel as a freeze).
+//
+//   QT_QPA_PLATFORM=offscreen brackwell-editor-bench FILE
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+#include "editor/ContentPusher.h"
+#include "editor/EditorPage.h"
+#include "model/NodeKind.h"
+#include "model/Settings.h"
+#include "model/TreeNode.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+// Ticks every few milliseconds and remembers the longest gap between ticks.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(5);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_longest = 0;
+        m_timer.start();
+    }
+    double longestSeconds()
+    {
+        m_timer.stop();
+        return double(m_longest) / 1e9;
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 600'000)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+std::optional<QVariant> evaluate(EditorPage* page, const QString& script)
+{
+    std::optional<QVariant> answer;
+    page->runJavaScript(script, [&answer](const QVariant& result) { answer = result; });
+    if (!waitFor([&] { return answer.has_value(); }))
+        return std::nullopt;
+    return answer;
+}
+
+// The first string value in document order, which takes any text as its new value.
+TreeNode* firstString(TreeNode* node)
+{
+    if (node->kind() == qint64(NodeKind::String))
+        return node;
+    for (TreeNode* child : node->children())
+        if (TreeNode* found = firstString(child))
+            return found;
+    return nullptr;
+}
+
+void row(const char* what, double seconds, double stall)
+{
+    std::printf("%-40s %8.3f s   longest freeze %6.3f s\n", what, seconds, stall);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir settingsDir;
+    Settings::useFile(settingsDir.filePath(QStringLiteral("settings.ini")));
+    const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    std::printf("file: %s (%.1f MiB)\n", qPrintable(path), double(QFileInfo(path).size()) / (1024.0 * 1024.0));
+
+    AppDelegate delegate;
+    delegate.window()->show();
+    delegate.applicationDidFinishLaunching();
+    EditorPage* page = delegate.Webview();
+    if (!page || !waitFor([&] { return evaluate(page, QStringLiteral("typeof updateContent")) ==
+                                       QVariant(QStringLiteral("function")) && delegate.editorPushIsIdle(); })) {
+        std::fprintf(stderr, "the editor page did not load\n");
+        return 1;
+    }
+    StallMeter stalls;
+    QElapsedTimer clock;
+
+    // Opening: the file is read on a worker thread, then the outline and the page follow.
+    stalls.start();
+    clock.start();
+    delegate.openDocumentURL(path);
+    waitFor([&] { return !delegate.isLoading(); });
+    const double installed = clock.elapsed() / 1000.0;
+    waitFor([&] { return delegate.editorPushIsIdle(); });
+    const double shown = clock.elapsed() / 1000.0;
+    const double openStall = stalls.longestSeconds();
+    row("open: document installed", installed, openStall);
+    row("open: page shows the document", shown, openStall);
+    const QVariant length = evaluate(page, QStringLiteral("editorText().length")).value_or(QVariant());
+    std::printf("page text: %.1f M characters\n", length.toDouble() / 1e6);
+
+    // One outline edit: the push of the whole text.
+    TreeNode* scalar = firstString(delegate.TheDocument()->root());
+    if (!scalar) {
+        std::fprintf(stderr, "the document holds no string to edit\n");
+        return 1;
+    }
+    QSignalSpy pushed(delegate.editorPusher(), &ContentPusher::pushed);
+    stalls.start();
+    clock.start();
+    scalar->setValueLabel(QStringLiteral("edited-once"));
+    waitFor([&] { return delegate.editorPushIsIdle(); });
+    row("edit: page shows the edit", clock.elapsed() / 1000.0, stalls.longestSeconds());
+
+    // Ten edits 20 ms apart: pushes are merged, the page ends with the last.
+    pushed.clear();
+    stalls.start();
+    clock.start();
+    for (int i = 1; i <= 10; ++i) {
+        scalar->setValueLabel(QStringLiteral("edited-%1").arg(i));
+        QTest::qWait(20);
+    }
+    waitFor([&] { return delegate.editorPushIsIdle(); });
+    row("ten edits: page shows the last", clock.elapsed() / 1000.0, stalls.longestSeconds());
+    std::printf("pushes for ten edits: %lld\n", static_cast<long long>(pushed.count()));
+    const bool latest = evaluate(page, QStringLiteral("editorText().includes('\"edited-10\"')")).value_or(false).toBool();
+    std::printf("page shows the last edit: %s\n", latest ? "yes" : "NO");
+    return latest ? 0 : 1;
+}

@@ -1,0 +1,195 @@
+// The controller's half of the code editor: loading the page, pushing the document's text into it, the
+// page's messages and edits, and the XML and YAML exports that the page converts.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "app/OutlineModel.h"
+#include "editor/ContentPusher.h"
+#include "editor/EditorMessages.h"
+#include "editor/EditorPageFiles.h"
+#include "editor/ScriptLiteral.h"
+#include "editor/WebEditorPage.h"
+#include "model/ExportWriter.h"
+#include "model/Log.h"
+
+#include <QJsonObject>
+#include <QLabel>
+#include <QLayout>
+#include <QPointer>
+#include <QWebEngineView>
+
+void AppDelegate::setWebview(EditorPage* page)
+{
+    m_webview = page;
+}
+
+QString AppDelegate::editorPageDirectory() const
+{
+    return m_editorPageDirectory.isEmpty() ? EditorPageFiles::defaultDirectory() : m_editorPageDirectory;
+}
+
+void AppDelegate::setEditorPageDirectory(const QString& directory)
+{
+    m_editorPageDirectory = directory;
+}
+
+void AppDelegate::setupWebview()
+{
+    if (!m_webview && qEnvironmentVariable("BRACKWELL_EDITOR_PAGE") == QLatin1String("none")) {
+        // Headless runs that have no use for a web engine.
+        BW_LOG_WARNING("setupWebview()", QStringLiteral("The code editor page is turned off (BRACKWELL_EDITOR_PAGE=none)"));
+        return;
+    }
+    if (!m_webview) {
+        auto* page = new WebEditorPage(this);
+        auto* view = new QWebEngineView(m_window->editorHost());
+        view->setPage(page->webPage());
+        view->setAccessibleName(tr("Code Editor"));
+        view->setContextMenuPolicy(Qt::NoContextMenu);
+        m_window->editorHost()->layout()->addWidget(view);
+        m_webview = page;
+    }
+    m_webview->registerMessageHandler();
+    connect(m_webview, &EditorPage::messageReceived, this, &AppDelegate::userContentController);
+    connect(m_webview, &EditorPage::loadFinished, this, &AppDelegate::webViewDidFinish);
+    m_pusher->setPage(m_webview);
+    m_pageIsDark = EditorPageFiles::systemAppearanceIsDark();
+    m_pageLoading = EditorPageFiles::loadPage(*m_webview, editorPageDirectory(), m_pageIsDark, "setupWebview()");
+}
+
+void AppDelegate::webViewDidFinish(bool)
+{
+    m_pageLoading = false;
+    // Exports asked for while the page was loading.
+    for (const auto& run : std::exchange(m_afterPageLoad, {}))
+        run();
+    // A push sent while the page was loading went nowhere; the page gets the text now that it can take it.
+    m_pusher->pageReloaded();
+    updateWebviewContent();
+}
+
+void AppDelegate::updateWebviewContent()
+{
+    m_pusher->request();
+}
+
+bool AppDelegate::editorPushIsIdle() const
+{
+    return m_pusher->isIdle();
+}
+
+std::optional<QByteArray> AppDelegate::editorText() const
+{
+    if (!m_document || !m_document->root())
+        return std::nullopt;
+    return m_document->root()->jsonText();
+}
+
+void AppDelegate::setJsonError(const QString& error)
+{
+    if (m_jsonError == error && m_jsonError.isNull() == error.isNull())
+        return;
+    m_jsonError = error;
+    QLabel* label = m_window->editorError();
+    label->setText(error);
+    label->setVisible(!error.isNull());
+    emit JsonErrorChanged();
+}
+
+void AppDelegate::userContentController(const QJsonValue& body)
+{
+    const auto malformed = [] {
+        BW_LOG_ERROR("userContentController(_:didReceive:)", QStringLiteral("Malformed message received from webview"));
+    };
+    if (!body.isString())
+        return malformed();
+    const QJsonValue decoded = EditorMessages::decodeJson(body.toString());
+    if (!decoded.isObject() || decoded.toObject().isEmpty())
+        return malformed();
+    const QJsonObject message = decoded.toObject();
+    const QJsonValue cmd = message.value(QLatin1String("cmd"));
+    if (!cmd.isString())
+        return malformed();
+    const QJsonValue content = message.value(QLatin1String("content"));
+    if (cmd.toString() == QLatin1String("error")) {
+        if (!content.isString())
+            return;
+        QString text = content.toString();
+        if (text == QLatin1String("none"))
+            return setJsonError(QString());
+        // An empty message is still a message: it shows as an empty error, not as none.
+        if (text.isNull())
+            text = QLatin1String("");
+        setJsonError(text);
+    } else if (cmd.toString() == QLatin1String("contentChanged")) {
+        if (content.isUndefined())
+            return;
+        contentChanged(content);
+    }
+}
+
+void AppDelegate::contentChanged(const QJsonValue& content)
+{
+    BW_LOG_TRACE("contentChanged(_:)", QString());
+    if (!content.isString())
+        return;
+    // The page reports its own parse errors; text that is not a document leaves everything as it is.
+    std::unique_ptr<Document> parsed = Document::documentFromText(content.toString());
+    if (!parsed)
+        return;
+    OwnedTree root = parsed->takeRoot();
+    if (m_document) {
+        // The old tree stays alive until the outline and the selection have let go of it.
+        OwnedTree old = m_document->takeRoot();
+        m_document->setRoot(std::move(root));
+        if (m_currentNode)
+            m_currentNode->setSelected(false);
+        setCurrentNode(nullptr);
+        m_outlineModel->setRoot(m_document->root());
+        outlineViewSelectionDidChange();
+    }
+    expandAllRows();
+    if (m_document) {
+        m_documentIsBlank = false;
+        m_document->setSaved(false);
+    }
+    m_pusher->pageHasLatest();
+}
+
+bool AppDelegate::startPageExport(const QString& path, ExportFormat format)
+{
+    const std::optional<QByteArray> text = editorText();
+    if (!text) {
+        ExportWriter::presentFailure(format);
+        return false;
+    }
+    if (!m_webview) {
+        BW_LOG_ERROR("writeExport(to:format:document:page:)", QStringLiteral("There is no code editor page."));
+        ExportWriter::presentFailure(format);
+        return false;
+    }
+    if (m_pageLoading) {
+        m_afterPageLoad.push_back([this, path, format] { startPageExport(path, format); });
+        return true;
+    }
+    const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
+    const QString script = ScriptLiteral::conversionScript(function, QString::fromUtf8(*text));
+    QPointer<AppDelegate> self(this);
+    m_webview->runJavaScript(script, [self, path, format](const QVariant& result) {
+        bool ok = false;
+        if (result.typeId() == QMetaType::QString) {
+            QString why;
+            ok = ExportWriter::writeFileAtomically(path, result.toString().toUtf8(), &why);
+            if (!ok)
+                BW_LOG_ERROR("writeExport(to:format:document:page:)", why);
+        } else {
+            BW_LOG_ERROR("writeExport(to:format:document:page:)",
+                         QStringLiteral("The code editor page gave no text."));
+        }
+        if (!ok)
+            ExportWriter::presentFailure(format);
+        if (self)
+            emit self->exportFinished(ok);
+    });
+    return true;
+}

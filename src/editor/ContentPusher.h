@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+class EditorPage;
+
+// Pushes the document's text into the editor page. Requests that arrive while a push is being prepared or
+// while the page is still taking the last one are merged into one push of the latest text, so a burst of
+// edits to a large document costs one push, and the page always ends up with the latest document. Large
+// texts are turned into a script on a worker thread.
+class ContentPusher : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Produces the text on the main thread when a push goes out; nothing means there is nothing to push.
+    using TextSource = std::function<std::optional<QByteArray>()>;
+
+    explicit ContentPusher(TextSource source, QObject* parent = nullptr);
+
+    void setPage(EditorPage* page);
+    // Asks for a push of the current text.
+    void request();
+    // Pushes only when the page may not have the latest text: no push has reached it since it loaded or
+    // since the last request.
+    void requestIfBehind();
+    // The page's own text is the latest (the document was just made from it).
+    void pageHasLatest();
+    // The page was (re)loaded: it holds no text, and answers still awaited from the old page will not come.
+    void pageReloaded();
+    // Nothing is waiting to go out or to be answered.
+    bool isIdle() const { return !m_scheduled && !m_preparing && !m_inFlight && !m_wanted; }
+
+signals:
+    // The page has answered a push.
+    void pushed();
+    void idle();
+
+private:
+    void schedule();
+    void pushNow();
+    void send(const QString& script);
+    void finished(quint64 epoch, bool reached);
+
+    TextSource m_source;
+    QPointer<EditorPage> m_page;
+    bool m_wanted = false;
+    bool m_scheduled = false;
+    bool m_preparing = false;
+    bool m_inFlight = false;
+    // The page may lack the latest text.
+    bool m_behind = true;
+    quint64 m_epoch = 0;
+};

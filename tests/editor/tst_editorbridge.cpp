@@ -1,0 +1,969 @@
+// The controller's half of the code editor with a stand-in page (no web engine): the script literal the text
+// travels in, the page's messages, text edited in the page, which page is loaded, when the document is pushed,
+// and the XML and YAML exports that the page converts.
+
+#include "tst_editorbridge.h"
+
+#include "FakeEditorPage.h"
+#include "app/AppTestSupport.h"
+#include "app/AppDelegate.h"
+#include "app/FindReplaceDialog.h"
+#include "app/MainWindow.h"
+#include "app/OutlineModel.h"
+#include "app/OutlineView.h"
+#include "editor/ScriptLiteral.h"
+#include "model/Document.h"
+#include "model/ExportFormat.h"
+#include "model/Log.h"
+#include "model/TreeNode.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+const QString kLightPage = QStringLiteral("<!doctype html><title>light \u00e9</title>");
+const QString kDarkPage = QStringLiteral("<!doctype html><title>dark \u00e9</title>");
+const QString kMalformed = QStringLiteral("Malformed message received from webview");
+const char* const kHandler = "userContentController(_:didReceive:)";
+
+// Reads a literal back as the page's script engine would, or nothing when it would not be one literal
+// between single quotes: an unescaped quote or line break ends it, and only the four escapes are expected.
+std::optional<QString> unescapeLiteral(QStringView literal)
+{
+    QString text;
+    for (qsizetype i = 0; i < literal.size(); ++i) {
+        const QChar c = literal[i];
+        if (c == u'\'' || c == u'\n' || c == u'\r')
+            return std::nullopt;
+        if (c != u'\\') {
+            text += c;
+            continue;
+        }
+        if (++i == literal.size())
+            return std::nullopt;
+        switch (literal[i].unicode()) {
+        case u'\\': text += u'\\'; break;
+        case u'\'': text += u'\''; break;
+        case u'n': text += u'\n'; break;
+        case u'r': text += u'\r'; break;
+        default: return std::nullopt;
+        }
+    }
+    return text;
+}
+
+// The literal inside `script`, when the script has the given prefix and suffix.
+std::optional<QString> literalIn(const QString& script, const QString& prefix, const QString& suffix)
+{
+    if (!script.startsWith(prefix) || !script.endsWith(suffix) || script.size() < prefix.size() + suffix.size())
+        return std::nullopt;
+    return script.mid(prefix.size(), script.size() - prefix.size() - suffix.size());
+}
+
+QString compact(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QString errorLine(const char* operation, const QString& message)
+{
+    return Log::formatLine(Log::Level::Error, operation, message);
+}
+
+QString traceLine(const char* operation)
+{
+    return Log::formatLine(Log::Level::Trace, operation, QString());
+}
+
+// Restores the application's palette when a test has changed it.
+struct PaletteGuard
+{
+    QPalette original = QApplication::palette();
+    ~PaletteGuard() { QApplication::setPalette(original); }
+};
+
+void useAppearance(bool dark)
+{
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, dark ? QColor(0x20, 0x20, 0x20) : QColor(0xf6, 0xf6, 0xf6));
+    palette.setColor(QPalette::WindowText, dark ? QColor(0xee, 0xee, 0xee) : QColor(0x10, 0x10, 0x10));
+    QApplication::setPalette(palette);
+}
+
+// A window talking to a stand-in page whose files live in a temporary directory.
+struct Bridge
+{
+    TemporarySettings settings;
+    AlertRecorder alerts;
+    ScriptedPrompts prompts;
+    QTemporaryDir pageDir;
+    FakeEditorPage page;
+    AppDelegate delegate;
+
+    QElapsedTimer sinceLaunch;
+
+    explicit Bridge(bool launchNow = true)
+    {
+        // A page that shows every push, so that the timed push after launch stays out of the counts unless
+        // a test makes the pushes fail.
+        page.defaultAnswer = true;
+        writeFile(pagePath(false), kLightPage.toUtf8());
+        writeFile(pagePath(true), kDarkPage.toUtf8());
+        delegate.setWebview(&page);
+        delegate.setEditorPageDirectory(pageDir.path());
+        if (launchNow)
+            launch();
+    }
+    void launch()
+    {
+        sinceLaunch.start();
+        delegate.applicationDidFinishLaunching();
+        delegate.setPrompts(&prompts);
+    }
+    QString pagePath(bool dark) const
+    {
+        return pageDir.filePath(dark ? QStringLiteral("index-dark.html") : QStringLiteral("index.html"));
+    }
+    // Launched, the page loaded and every push so far sent.
+    bool ready()
+    {
+        page.finishLoading();
+        return settle();
+    }
+    // Waits until the timed push two seconds after launch has gone out, or been skipped.
+    bool waitPastTimedPush() const
+    {
+        QTest::qWait(int(std::max<qint64>(0, 2500 - sinceLaunch.elapsed())));
+        return settle();
+    }
+    // Waits until no push is waiting to go out or to be answered.
+    bool settle() const
+    {
+        return QTest::qWaitFor([this] { return delegate.editorPushIsIdle(); }, 5000);
+    }
+    Document* document() const { return delegate.TheDocument(); }
+    QByteArray json() const { return document()->root()->jsonText().value_or("?"); }
+    // The push that would give the page the document as it is now.
+    QString currentPush() const { return ScriptLiteral::updateContentScript(QString::fromUtf8(json())); }
+    qsizetype pushCount() const { return page.pushes().size(); }
+    QString lastPush() const { return page.pushes().value(page.pushes().size() - 1); }
+    QLabel* errorLabel() const { return delegate.window()->editorError(); }
+    void postMessage(const QJsonObject& message) { page.post(compact(message)); }
+    void postText(const QString& text)
+    {
+        postMessage({{QStringLiteral("cmd"), QStringLiteral("contentChanged")}, {QStringLiteral("content"), text}});
+    }
+    void postError(const QString& text)
+    {
+        postMessage({{QStringLiteral("cmd"), QStringLiteral("error")}, {QStringLiteral("content"), text}});
+    }
+    // Everything a page message could change, as one text to compare.
+    QString state() const
+    {
+        const QString error = delegate.JsonError();
+        const QString path = delegate.CurrentPath();
+        return QStringList{
+            QStringLiteral("json=") + QString::fromUtf8(json()),
+            QStringLiteral("saved=") + (document()->saved() ? QStringLiteral("yes") : QStringLiteral("no")),
+            QStringLiteral("subtitle=") + delegate.windowSubtitle(),
+            QStringLiteral("error=") + (error.isNull() ? QStringLiteral("<null>") : QLatin1Char('"') + error + QLatin1Char('"')),
+            QStringLiteral("label=") + errorLabel()->text() + (errorLabel()->isHidden() ? QStringLiteral(" (hidden)") : QString()),
+            QStringLiteral("path=") + (path.isNull() ? QStringLiteral("<null>") : path),
+            QStringLiteral("rows=") + QString::number(delegate.outlineModel()->rowCount()),
+            QStringLiteral("scripts=") + QString::number(page.scripts.size()),
+            QStringLiteral("alerts=") + QString::number(alerts.alerts.size()),
+        }.join(QStringLiteral("; "));
+    }
+};
+
+enum class Change { Load, ValueEdit, ReplaceAll, ReplaceNothing };
+
+} // namespace
+
+void EditorBridgeTest::initTestCase()
+{
+    // A window without a stand-in page must not start a web engine here.
+    qputenv("BRACKWELL_EDITOR_PAGE", "none");
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The script literal
+
+void EditorBridgeTest::scriptLiteralEscapesOnlyWhatEndsTheLiteral_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("literal");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("plain") << QStringLiteral("abc 123") << QStringLiteral("abc 123");
+    QTest::newRow("backslash") << QStringLiteral(R"(a\b)") << QStringLiteral(R"(a\\b)");
+    QTest::newRow("single quote") << QStringLiteral("it's") << QStringLiteral(R"(it\'s)");
+    QTest::newRow("line feed") << QStringLiteral("a\nb") << QStringLiteral(R"(a\nb)");
+    QTest::newRow("carriage return") << QStringLiteral("a\rb") << QStringLiteral(R"(a\rb)");
+    QTest::newRow("crlf") << QStringLiteral("\r\n") << QStringLiteral(R"(\r\n)");
+    QTest::newRow("escaped line feed in JSON") << QStringLiteral(R"({"a":"x\ny"})") << QStringLiteral(R"({"a":"x\\ny"})");
+    QTest::newRow("backslash then quote") << QStringLiteral(R"(\')") << QStringLiteral(R"(\\\')");
+    QTest::newRow("only the four") << QStringLiteral("\\'\n\r") << QStringLiteral(R"(\\\'\n\r)");
+    QTest::newRow("trailing backslash") << QStringLiteral(R"(end\)") << QStringLiteral(R"(end\\)");
+    QTest::newRow("double quote") << QStringLiteral(R"(say "hi")") << QStringLiteral(R"(say "hi")");
+    QTest::newRow("tab, form feed, vertical tab") << QStringLiteral("a\tb\fc\vd") << QStringLiteral("a\tb\fc\vd");
+    QTest::newRow("nul and controls") << QString(QChar(0)) + QStringLiteral("\x01\x1f\x7f")
+                                      << QString(QChar(0)) + QStringLiteral("\x01\x1f\x7f");
+    QTest::newRow("non-ASCII") << QStringLiteral("\u00e9\u4e2d\u00a0") << QStringLiteral("\u00e9\u4e2d\u00a0");
+    QTest::newRow("line and paragraph separators") << QStringLiteral("a\u2028b\u2029c") << QStringLiteral("a\u2028b\u2029c");
+    QTest::newRow("emoji") << QStringLiteral("\U0001F600") << QStringLiteral("\U0001F600");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QString(QChar(0xD800));
+    QTest::newRow("script-looking text") << QStringLiteral("</script><!-- ${x} `") << QStringLiteral("</script><!-- ${x} `");
+}
+
+void EditorBridgeTest::scriptLiteralEscapesOnlyWhatEndsTheLiteral()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, literal);
+    QCOMPARE(ScriptLiteral::scriptStringLiteral(text), literal);
+    QCOMPARE(ScriptLiteral::updateContentScript(text), QStringLiteral("updateContent('") + literal + QStringLiteral("', true)"));
+    QCOMPARE(ScriptLiteral::conversionScript(u"toxml", text), QStringLiteral("toxml('") + literal + QStringLiteral("')"));
+    QCOMPARE(ScriptLiteral::conversionScript(u"toyaml", text), QStringLiteral("toyaml('") + literal + QStringLiteral("')"));
+}
+
+void EditorBridgeTest::scriptLiteralReadsBackAsTheOriginal_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("escapes side by side") << QStringLiteral("\\\\''\n\n\r\r\\n\\r\\'");
+    QTest::newRow("backslash and letter, not a line feed") << QStringLiteral(R"(\n\r\t\u2028)");
+    QTest::newRow("quotes around a backslash") << QStringLiteral(R"('\')");
+    QTest::newRow("JSON text") << QStringLiteral("{\"a\":\"it's \\\"x\\\"\\n\",\r\n\"b\":[\"\\\\\"]}");
+
+    QString everyUnit;
+    for (char16_t unit = 0; unit < 0x3000; ++unit)
+        everyUnit += QChar(unit);
+    QTest::newRow("every code unit below U+3000") << everyUnit;
+
+    // The same mix every run.
+    QRandomGenerator random(20240611);
+    const QString alphabet = QStringLiteral("\\'\n\r\"anr \u2028\u00e9");
+    for (int row = 0; row < 3; ++row) {
+        QString mixed;
+        for (int i = 0; i < 400; ++i)
+            mixed += alphabet[random.bounded(int(alphabet.size()))];
+        mixed += QStringLiteral("\U0001F600");
+        QTest::addRow("mixed %d", row) << mixed;
+    }
+}
+
+void EditorBridgeTest::scriptLiteralReadsBackAsTheOriginal()
+{
+    QFETCH(QString, text);
+    const auto literal = unescapeLiteral(ScriptLiteral::scriptStringLiteral(text));
+    QVERIFY(literal);
+    QCOMPARE(*literal, text);
+    const auto pushed = literalIn(ScriptLiteral::updateContentScript(text), QStringLiteral("updateContent('"),
+                                  QStringLiteral("', true)"));
+    QVERIFY(pushed);
+    QCOMPARE(unescapeLiteral(*pushed).value_or(QStringLiteral("<not one literal>")), text);
+    const auto converted =
+        literalIn(ScriptLiteral::conversionScript(u"toyaml", text), QStringLiteral("toyaml('"), QStringLiteral("')"));
+    QVERIFY(converted);
+    QCOMPARE(unescapeLiteral(*converted).value_or(QStringLiteral("<not one literal>")), text);
+}
+
+void EditorBridgeTest::pushedScriptCarriesTheDocumentText()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(
+        R"({"quote": "it's", "back": "a\\b", "dq": "say \"hi\"", "lines": "one\ntwo\r\nthree",
+            "mixed": "\\'\n", "sep": "\u2028", "wide": "\u00e9\ud83d\ude00"})")));
+    QVERIFY(app.settle());
+    const QString push = app.lastPush();
+    QCOMPARE(push, ScriptLiteral::updateContentScript(QString::fromUtf8(app.json())));
+    // What the page reads back is the document.
+    const auto literal = literalIn(push, QStringLiteral("updateContent('"), QStringLiteral("', true)"));
+    QVERIFY(literal);
+    const auto text = unescapeLiteral(*literal);
+    QVERIFY(text);
+    QCOMPARE(text->toUtf8(), app.json());
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The page's messages
+
+void EditorBridgeTest::messagesThatChangeNothing_data()
+{
+    const QString cmd = QStringLiteral("cmd");
+    const QString content = QStringLiteral("content");
+    const QStringList malformed{errorLine(kHandler, kMalformed)};
+    const QList<int> error{int(Log::Level::Error)};
+
+    QTest::addColumn<QJsonValue>("body");
+    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QList<int>>("levels");
+
+    // Malformed: one error line each.
+    QTest::newRow("object, not a string")
+        << QJsonValue(QJsonObject{{cmd, QStringLiteral("error")}, {content, QStringLiteral("x")}}) << false << malformed << error;
+    QTest::newRow("number") << QJsonValue(5) << false << malformed << error;
+    QTest::newRow("null") << QJsonValue(QJsonValue::Null) << false << malformed << error;
+    QTest::newRow("empty object") << QJsonValue(QStringLiteral("{}")) << false << malformed << error;
+    QTest::newRow("array") << QJsonValue(QStringLiteral("[1]")) << false << malformed << error;
+    QTest::newRow("message inside an array")
+        << QJsonValue(QStringLiteral(R"([{"cmd":"error","content":"x"}])")) << false << malformed << error;
+    QTest::newRow("cmd missing") << QJsonValue(QStringLiteral(R"({"content":"x"})")) << false << malformed << error;
+    QTest::newRow("cmd a number") << QJsonValue(QStringLiteral(R"({"cmd":1,"content":"x"})")) << false << malformed << error;
+    QTest::newRow("cmd null") << QJsonValue(QStringLiteral(R"({"cmd":null,"content":"x"})")) << false << malformed << error;
+    QTest::newRow("cmd an array")
+        << QJsonValue(QStringLiteral(R"({"cmd":["error"],"content":"x"})")) << false << malformed << error;
+    // Not JSON: the reader's error first, then the malformed message.
+    QTest::newRow("not JSON") << QJsonValue(QStringLiteral("cmd=error")) << true << malformed << error;
+    QTest::newRow("truncated JSON")
+        << QJsonValue(QStringLiteral(R"({"cmd":"error","content":"x")")) << true << malformed << error;
+    QTest::newRow("empty text") << QJsonValue(QString()) << true << malformed << error;
+    QTest::newRow("JSON string") << QJsonValue(QStringLiteral(R"("error")")) << true << malformed << error;
+    QTest::newRow("JSON number") << QJsonValue(QStringLiteral("5")) << true << malformed << error;
+
+    // Well formed, but nothing to do: no log lines.
+    QTest::newRow("error without content") << QJsonValue(QStringLiteral(R"({"cmd":"error"})")) << false
+                                           << QStringList() << QList<int>();
+    QTest::newRow("error with a number") << QJsonValue(QStringLiteral(R"({"cmd":"error","content":3})")) << false
+                                         << QStringList() << QList<int>();
+    QTest::newRow("error with null") << QJsonValue(QStringLiteral(R"({"cmd":"error","content":null})")) << false
+                                     << QStringList() << QList<int>();
+    QTest::newRow("unknown command") << QJsonValue(QStringLiteral(R"({"cmd":"other"})")) << false << QStringList()
+                                     << QList<int>();
+    QTest::newRow("unknown command with text")
+        << QJsonValue(QStringLiteral(R"({"cmd":"other","content":"{\"z\":1}"})")) << false << QStringList() << QList<int>();
+    QTest::newRow("command names are exact")
+        << QJsonValue(QStringLiteral(R"({"cmd":"ContentChanged","content":"{\"z\":1}"})")) << false << QStringList()
+        << QList<int>();
+    QTest::newRow("content changed without content")
+        << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged"})")) << false << QStringList() << QList<int>();
+
+    // A change whose content is not text: only the trace line.
+    const QStringList trace{traceLine("contentChanged(_:)")};
+    const QList<int> traceLevel{int(Log::Level::Trace)};
+    QTest::newRow("content changed to a number")
+        << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged","content":5})")) << false << trace << traceLevel;
+    QTest::newRow("content changed to null")
+        << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged","content":null})")) << false << trace << traceLevel;
+    QTest::newRow("content changed to an object")
+        << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged","content":{"z":1}})")) << false << trace << traceLevel;
+}
+
+void EditorBridgeTest::messagesThatChangeNothing()
+{
+    QFETCH(QJsonValue, body);
+    QFETCH(bool, unreadable);
+    QFETCH(QStringList, lines);
+    QFETCH(QList<int>, levels);
+
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": [1, 2], "b": "x"})")));
+    app.document()->setSaved(true);
+    app.delegate.window()->outlineView()->selectRow(1);
+    app.postError(QStringLiteral("Line 1, column 2: before"));
+    QVERIFY(app.settle());
+    const QString before = app.state();
+    QVERIFY2(before.contains(QStringLiteral("path=root.a")), qPrintable(before));
+
+    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    LogRecorder log;
+    app.page.post(body);
+    QTest::qWait(50);
+    QVERIFY(app.settle());
+
+    QCOMPARE(app.state(), before);
+    QCOMPARE(errorChanged.count(), 0);
+    if (unreadable) {
+        QCOMPARE(log.lines.size(), lines.size() + 1);
+        QVERIFY2(log.lines.first().startsWith(errorLine("decodeJson(_:)", QStringLiteral("x")).chopped(1)),
+                 qPrintable(log.lines.first()));
+        QVERIFY(log.lines.first().size() > errorLine("decodeJson(_:)", QStringLiteral("x")).size());
+        QCOMPARE(log.levels.first(), Log::Level::Error);
+        log.lines.removeFirst();
+        log.levels.removeFirst();
+    }
+    QCOMPARE(log.lines, lines);
+    QList<int> recorded;
+    for (Log::Level level : log.levels)
+        recorded << int(level);
+    QCOMPARE(recorded, levels);
+}
+
+void EditorBridgeTest::errorMessagesSetJsonError_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QJsonValue>("content");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("changes");
+
+    const QString message = QStringLiteral("Line 2, column 8: Expected a value");
+    QTest::newRow("message") << QString() << QJsonValue(message) << message << true;
+    QTest::newRow("none clears") << message << QJsonValue(QStringLiteral("none")) << QString() << true;
+    QTest::newRow("none when clear") << QString() << QJsonValue(QStringLiteral("none")) << QString() << false;
+    QTest::newRow("None is a message") << QString() << QJsonValue(QStringLiteral("None")) << QStringLiteral("None") << true;
+    QTest::newRow("padded none is a message")
+        << message << QJsonValue(QStringLiteral(" none ")) << QStringLiteral(" none ") << true;
+    QTest::newRow("empty is a message") << QString() << QJsonValue(QString()) << QStringLiteral("") << true;
+    QTest::newRow("empty after a message") << message << QJsonValue(QString()) << QStringLiteral("") << true;
+    QTest::newRow("empty again") << QStringLiteral("") << QJsonValue(QString()) << QStringLiteral("") << false;
+    QTest::newRow("none after empty") << QStringLiteral("") << QJsonValue(QStringLiteral("none")) << QString() << true;
+    QTest::newRow("same message again") << message << QJsonValue(message) << message << false;
+    QTest::newRow("another message") << message << QJsonValue(QStringLiteral("Line 9")) << QStringLiteral("Line 9") << true;
+    QTest::newRow("non-ASCII message")
+        << QString() << QJsonValue(QStringLiteral("Zeile 1: \u201cx\u201d \U0001F600")) << QStringLiteral("Zeile 1: \u201cx\u201d \U0001F600")
+        << true;
+    QTest::newRow("number leaves a message") << message << QJsonValue(4) << message << false;
+    QTest::newRow("number leaves empty") << QStringLiteral("") << QJsonValue(4) << QStringLiteral("") << false;
+    QTest::newRow("missing leaves a message") << message << QJsonValue(QJsonValue::Undefined) << message << false;
+    QTest::newRow("bool leaves none") << QString() << QJsonValue(true) << QString() << false;
+}
+
+void EditorBridgeTest::errorMessagesSetJsonError()
+{
+    QFETCH(QString, before);
+    QFETCH(QJsonValue, content);
+    QFETCH(QString, expected);
+    QFETCH(bool, changes);
+
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.JsonError().isNull());
+    QVERIFY(app.errorLabel()->isHidden());
+    if (!before.isNull())
+        app.postError(before);
+    QCOMPARE(app.delegate.JsonError(), before);
+    QCOMPARE(app.delegate.JsonError().isNull(), before.isNull());
+    const QByteArray json = app.json();
+    const qsizetype scripts = app.page.scripts.size();
+
+    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    LogRecorder log;
+    QJsonObject message{{QStringLiteral("cmd"), QStringLiteral("error")}};
+    if (!content.isUndefined())
+        message.insert(QStringLiteral("content"), content);
+    app.postMessage(message);
+
+    QCOMPARE(app.delegate.JsonError(), expected);
+    QCOMPARE(app.delegate.JsonError().isNull(), expected.isNull());
+    QCOMPARE(errorChanged.count(), changes ? 1 : 0);
+    QCOMPARE(app.errorLabel()->isHidden(), expected.isNull());
+    if (!expected.isNull())
+        QCOMPARE(app.errorLabel()->text(), expected);
+    QVERIFY2(log.lines.isEmpty(), qPrintable(log.lines.join(QLatin1Char('\n'))));
+    // An error report touches neither the document nor the page.
+    QTest::qWait(50);
+    QCOMPARE(app.json(), json);
+    QCOMPARE(app.page.scripts.size(), scripts);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Text edited in the page
+
+void EditorBridgeTest::pageTextThatIsNotADocumentChangesNothing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("number") << QStringLiteral("5");
+    QTest::newRow("string") << QStringLiteral(R"("text")");
+    QTest::newRow("true") << QStringLiteral("true");
+    QTest::newRow("null") << QStringLiteral("null");
+    QTest::newRow("unfinished object") << QStringLiteral(R"({"a":)");
+    QTest::newRow("trailing comma") << QStringLiteral("[1,]");
+    QTest::newRow("two documents") << QStringLiteral("{} {}");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("only spaces") << QStringLiteral("  \n ");
+}
+
+void EditorBridgeTest::pageTextThatIsNotADocumentChangesNothing()
+{
+    QFETCH(QString, text);
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"keep": [true, {"me": null}]})")));
+    app.document()->setSaved(true);
+    app.delegate.window()->outlineView()->selectRow(1);
+    QVERIFY(app.settle());
+    const QString before = app.state();
+    QVERIFY2(before.contains(QStringLiteral("path=root.keep")), qPrintable(before));
+    const Document* document = app.document();
+
+    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    LogRecorder log;
+    app.postText(text);
+    QTest::qWait(50);
+    QVERIFY(app.settle());
+
+    QCOMPARE(app.state(), before);
+    QCOMPARE(app.document(), document);
+    QCOMPARE(errorChanged.count(), 0);
+    QVERIFY(app.alerts.alerts.isEmpty());
+    // The page reports its own parse errors: the controller only traces the message.
+    QCOMPARE(log.lines, QStringList{traceLine("contentChanged(_:)")});
+}
+
+void EditorBridgeTest::pageTextBecomesTheDocument()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": {"old": [1, 2, 3]}})")));
+    // A document that has a file: the edit keeps it, only the contents change.
+    app.document()->setUrl(app.pageDir.filePath(QStringLiteral("edited.json")));
+    app.document()->setName(QStringLiteral("edited.json"));
+    app.document()->setSaved(true);
+    QCOMPARE(app.delegate.windowSubtitle(), QStringLiteral("edited.json"));
+    app.delegate.collapseAllRows();
+    QCOMPARE(app.delegate.outlineModel()->rowCount(), 1);
+    app.delegate.window()->outlineView()->selectRow(0);
+    QVERIFY(app.delegate.CurrentNode());
+    QVERIFY(app.settle());
+    const qsizetype pushes = app.pushCount();
+    const qsizetype scripts = app.page.scripts.size();
+    const Document* document = app.document();
+
+    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    app.postText(QStringLiteral("{\"b\": [true, {\"c\": null}, 9007199254740993],\n \"a\": \"it's \\\"x\\\"\"}"));
+
+    QCOMPARE(app.json(), QByteArray(R"({"a":"it's \"x\"","b":[true,{"c":null},9007199254740993]})"));
+    QCOMPARE(app.document(), document);
+    QCOMPARE(app.document()->url(), app.pageDir.filePath(QStringLiteral("edited.json")));
+    QVERIFY(!app.document()->saved());
+    QCOMPARE(app.delegate.windowSubtitle(), QStringLiteral("edited.json*"));
+    // Every node has its row: the root, a, b and b's three elements and c.
+    QCOMPARE(app.delegate.outlineModel()->rowCount(), 7);
+    QVERIFY(!app.delegate.CurrentNode());
+    QVERIFY(app.delegate.CurrentPath().isNull());
+    QVERIFY(app.alerts.alerts.isEmpty());
+    QCOMPARE(errorChanged.count(), 0);
+    // The page already shows this text; pushing it back would move the user's cursor.
+    QTest::qWait(200);
+    QVERIFY(app.settle());
+    QCOMPARE(app.pushCount(), pushes);
+    QCOMPARE(app.page.scripts.size(), scripts);
+
+    // The next edit in the window goes to the page again.
+    app.document()->root()->child(0)->setValueLabel(QStringLiteral("y"));
+    QVERIFY(app.settle());
+    QCOMPARE(app.pushCount(), pushes + 1);
+    QCOMPARE(app.lastPush(), app.currentPush());
+}
+
+void EditorBridgeTest::pageTextIsNotPushedBackByTheTimedPush_data()
+{
+    QTest::addColumn<bool>("pageTookPushes");
+    QTest::newRow("pushes answered") << true;
+    QTest::newRow("pushes failed") << false;
+}
+
+void EditorBridgeTest::pageTextIsNotPushedBackByTheTimedPush()
+{
+    QFETCH(bool, pageTookPushes);
+    Bridge app(false);
+    app.page.defaultAnswer = pageTookPushes ? QVariant(true) : QVariant();
+    app.launch();
+    QVERIFY(app.ready());
+    app.postText(QStringLiteral(R"({"typed": "in the page"})"));
+    QCOMPARE(app.json(), QByteArray(R"({"typed":"in the page"})"));
+    const qsizetype pushes = app.pushCount();
+    QVERIFY(app.waitPastTimedPush());
+    QCOMPARE(app.pushCount(), pushes);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Loading the page
+
+void EditorBridgeTest::pageIsChosenByAppearance_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<bool>("relativeDirectory");
+    QTest::newRow("light") << false << false;
+    QTest::newRow("light, directory given relative") << false << true;
+    QTest::newRow("dark") << true << false;
+    QTest::newRow("dark, directory given relative") << true << true;
+}
+
+void EditorBridgeTest::pageIsChosenByAppearance()
+{
+    QFETCH(bool, dark);
+    QFETCH(bool, relativeDirectory);
+    PaletteGuard palette;
+    useAppearance(dark);
+    Bridge app(false);
+    if (relativeDirectory)
+        app.delegate.setEditorPageDirectory(QDir::current().relativeFilePath(app.pageDir.path()));
+    app.launch();
+
+    QCOMPARE(app.page.handlerRegistrations, 1);
+    QCOMPARE(app.delegate.editorPageIsDark(), dark);
+    QCOMPARE(app.page.loadedHtml, QStringList{dark ? kDarkPage : kLightPage});
+    QCOMPARE(app.page.baseUrls.size(), 1);
+    const QString file = app.pagePath(dark);
+    const QUrl base = app.page.baseUrls.first();
+    if (relativeDirectory) {
+        // The page's scripts resolve against the base, so it must name the file wherever the program runs.
+        QVERIFY2(base.isLocalFile() && QFileInfo(base.toLocalFile()).isAbsolute(), qPrintable(base.toString()));
+        QCOMPARE(QFileInfo(base.toLocalFile()).canonicalFilePath(), QFileInfo(file).canonicalFilePath());
+    } else {
+        QCOMPARE(base, QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    }
+    // Neither loading nor the page's answer loads it again or registers the handler again.
+    QVERIFY(app.ready());
+    QCOMPARE(app.page.loadedHtml.size(), 1);
+    QCOMPARE(app.page.handlerRegistrations, 1);
+}
+
+void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
+{
+    PaletteGuard palette;
+    useAppearance(false);
+    Bridge app(false);
+    QVERIFY(QFile::remove(app.pagePath(false)));
+    QVERIFY(QFile::exists(app.pagePath(true)));
+    LogRecorder log;
+    app.launch();
+
+    QVERIFY(app.page.loadedHtml.isEmpty());
+    QVERIFY(app.page.baseUrls.isEmpty());
+    QVERIFY(!app.delegate.editorPageIsDark());
+    QCOMPARE(log.lines.count(errorLine("setupWebview()", QStringLiteral("Could not locate editor HTML resource"))), 1);
+    QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
+
+    // The window still works, and still talks to the page.
+    QCOMPARE(app.page.handlerRegistrations, 1);
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"still": "works"})")));
+    QVERIFY(app.settle());
+    QCOMPARE(app.json(), QByteArray(R"({"still":"works"})"));
+    QCOMPARE(app.lastPush(), app.currentPush());
+    app.postError(QStringLiteral("Line 1"));
+    QCOMPARE(app.delegate.JsonError(), QStringLiteral("Line 1"));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Pushing
+
+void EditorBridgeTest::documentChangesArePushed_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::addColumn<bool>("pushes");
+    QTest::newRow("load") << int(Change::Load) << true;
+    QTest::newRow("value edit") << int(Change::ValueEdit) << true;
+    QTest::newRow("replace all") << int(Change::ReplaceAll) << true;
+    QTest::newRow("replace all without a match") << int(Change::ReplaceNothing) << false;
+}
+
+void EditorBridgeTest::documentChangesArePushed()
+{
+    QFETCH(int, change);
+    QFETCH(bool, pushes);
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"counter": 1, "list": [1, 2], "name": "old value"})")));
+    QVERIFY(app.settle());
+    QCOMPARE(app.lastPush(), app.currentPush());
+    const qsizetype before = app.pushCount();
+    const QByteArray json = app.json();
+
+    switch (Change(change)) {
+    case Change::Load:
+        QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"([{"loaded": "it's new"}])")));
+        break;
+    case Change::ValueEdit:
+        app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
+        break;
+    case Change::ReplaceAll:
+    case Change::ReplaceNothing: {
+        app.delegate.showFindReplace();
+        FindReplaceDialog* panel = app.delegate.findReplacePanel();
+        panel->findField()->setText(Change(change) == Change::ReplaceAll ? QStringLiteral("old") : QStringLiteral("absent"));
+        panel->replaceField()->setText(QStringLiteral("new"));
+        panel->replaceAllButton()->click();
+        QCOMPARE(app.alerts.alerts.size(), 1);
+        break;
+    }
+    }
+    QVERIFY(app.settle());
+    QCOMPARE(app.json() != json, pushes);
+    QCOMPARE(app.pushCount(), before + (pushes ? 1 : 0));
+    QCOMPARE(app.lastPush(), app.currentPush());
+}
+
+void EditorBridgeTest::pageGetsTheTextOnceLoaded()
+{
+    Bridge app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"before": "load"})")));
+    // The pushes sent while the page was loading went nowhere.
+    QVERIFY(app.settle());
+    const qsizetype pushes = app.pushCount();
+    QVERIFY(pushes >= 1);
+
+    app.page.finishLoading();
+    QVERIFY(app.settle());
+    QCOMPARE(app.pushCount(), pushes + 1);
+    QCOMPARE(app.lastPush(), app.currentPush());
+    // Each load of the page gets the text, even when nothing changed.
+    app.page.finishLoading();
+    QVERIFY(app.settle());
+    QCOMPARE(app.pushCount(), pushes + 2);
+    QCOMPARE(app.lastPush(), app.currentPush());
+}
+
+void EditorBridgeTest::reloadDoesNotWaitForTheOldPage()
+{
+    Bridge app(false);
+    app.page.holdAnswers = true;
+    app.launch();
+    QTRY_COMPARE(app.pushCount(), 1);
+    QVERIFY(!app.delegate.editorPushIsIdle());
+
+    // The old page will never answer: the reloaded one gets the text at once.
+    app.page.finishLoading();
+    QTRY_COMPARE(app.pushCount(), 2);
+    QCOMPARE(app.lastPush(), app.currentPush());
+    app.page.holdAnswers = false;
+    app.page.releaseAnswers();
+    QVERIFY(app.settle());
+    QTest::qWait(50);
+    QCOMPARE(app.pushCount(), 2);
+}
+
+void EditorBridgeTest::burstOfEditsMakesOnePush()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"counter": 0})")));
+    QVERIFY(app.settle());
+    const qsizetype pushes = app.pushCount();
+
+    TreeNode* counter = app.document()->root()->child(0);
+    for (int i = 1; i <= 50; ++i)
+        counter->setValueLabel(QString::number(i));
+    QVERIFY(app.settle());
+    QTest::qWait(50);
+    QCOMPARE(app.pushCount(), pushes + 1);
+    QCOMPARE(app.lastPush(), ScriptLiteral::updateContentScript(u"{\"counter\":50}"));
+}
+
+void EditorBridgeTest::editsWaitForTheUnansweredPush()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"counter": 0})")));
+    QVERIFY(app.settle());
+    const qsizetype pushes = app.pushCount();
+
+    app.page.holdAnswers = true;
+    TreeNode* counter = app.document()->root()->child(0);
+    counter->setValueLabel(QStringLiteral("1"));
+    QTRY_COMPARE(app.pushCount(), pushes + 1);
+    QCOMPARE(app.lastPush(), ScriptLiteral::updateContentScript(u"{\"counter\":1}"));
+    const qsizetype scripts = app.page.scripts.size();
+    for (int i = 2; i <= 10; ++i) {
+        counter->setValueLabel(QString::number(i));
+        QTest::qWait(10);
+    }
+    QTest::qWait(100);
+    QCOMPARE(app.page.scripts.size(), scripts);
+    QVERIFY(!app.delegate.editorPushIsIdle());
+
+    app.page.holdAnswers = false;
+    app.page.releaseAnswers();
+    QVERIFY(app.settle());
+    QTest::qWait(50);
+    QCOMPARE(app.pushCount(), pushes + 2);
+    QCOMPARE(app.lastPush(), ScriptLiteral::updateContentScript(u"{\"counter\":10}"));
+}
+
+void EditorBridgeTest::timedPushOnlyWhenThePageMayLackTheText_data()
+{
+    QTest::addColumn<QVariant>("answer");
+    QTest::addColumn<bool>("timedPush");
+    QTest::newRow("page answered true") << QVariant(true) << false;
+    QTest::newRow("page answered false") << QVariant(false) << true;
+    QTest::newRow("script failed") << QVariant() << true;
+    QTest::newRow("page answered text") << QVariant(QStringLiteral("true")) << true;
+}
+
+void EditorBridgeTest::timedPushOnlyWhenThePageMayLackTheText()
+{
+    QFETCH(QVariant, answer);
+    QFETCH(bool, timedPush);
+    Bridge app(false);
+    app.page.defaultAnswer = answer;
+    app.launch();
+    QVERIFY(app.settle());
+    const qsizetype pushes = app.pushCount();
+    QCOMPARE(pushes, 1);
+
+    QVERIFY(app.waitPastTimedPush());
+    QCOMPARE(app.pushCount(), pushes + (timedPush ? 1 : 0));
+    QCOMPARE(app.lastPush(), app.currentPush());
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Exports converted by the page
+
+void EditorBridgeTest::exportsConvertInThePage_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<QString>("converted");
+    QTest::newRow("xml") << int(ExportFormat::Xml) << QStringLiteral("toxml")
+                         << QStringLiteral("<root type=\"object\"><name>caf\u00e9 \u4e2d \U0001F600</name></root>\n");
+    QTest::newRow("yaml") << int(ExportFormat::Yaml) << QStringLiteral("toyaml")
+                          << QStringLiteral("name: \"caf\u00e9 \u4e2d \U0001F600 it's\"\n");
+}
+
+void EditorBridgeTest::exportsConvertInThePage()
+{
+    QFETCH(int, format);
+    QFETCH(QString, function);
+    QFETCH(QString, converted);
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"name": "caf\u00e9 it's", "n": [1, "a\nb"]})")));
+    QVERIFY(app.settle());
+    const qsizetype scripts = app.page.scripts.size();
+    const QString path = app.pageDir.filePath(QStringLiteral("exported"));
+    app.prompts.savePaths.push_back(path);
+    app.page.answers = {QVariant(converted)};
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+
+    QVERIFY(app.delegate.exportWithPanel(ExportFormat(format)));
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toBool(), true);
+    QCOMPARE(app.prompts.saveFormats.size(), 1);
+    QCOMPARE(int(app.prompts.saveFormats.first()), format);
+    QCOMPARE(app.page.scripts.size(), scripts + 1);
+    QCOMPARE(app.page.scripts.last(), ScriptLiteral::conversionScript(function, QString::fromUtf8(app.json())));
+    QCOMPARE(readFile(path), converted.toUtf8());
+    QVERIFY(app.alerts.alerts.isEmpty());
+    // An export is not a save: the document keeps its name, its (lack of a) file and its unsaved state.
+    QVERIFY(app.document()->url().isEmpty());
+    QCOMPARE(app.document()->name().value_or(QStringLiteral("<none>")), QStringLiteral("Untitled"));
+    QVERIFY(!app.document()->saved());
+    QCOMPARE(app.delegate.windowSubtitle(), QStringLiteral("Untitled*"));
+}
+
+void EditorBridgeTest::failedConversionWritesNothing_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QVariant>("answer");
+    QTest::addColumn<QString>("message");
+    const QString xml = QStringLiteral("Document contents could not be exported as XML.");
+    const QString yaml = QStringLiteral("Document contents could not be exported as YAML.");
+    QTest::newRow("xml, script failed") << int(ExportFormat::Xml) << QVariant() << xml;
+    QTest::newRow("yaml, script failed") << int(ExportFormat::Yaml) << QVariant() << yaml;
+    QTest::newRow("xml, number") << int(ExportFormat::Xml) << QVariant(42) << xml;
+    QTest::newRow("yaml, number") << int(ExportFormat::Yaml) << QVariant(42) << yaml;
+    QTest::newRow("yaml, boolean") << int(ExportFormat::Yaml) << QVariant(true) << yaml;
+    QTest::newRow("xml, list of text") << int(ExportFormat::Xml) << QVariant(QStringList{QStringLiteral("<root/>")}) << xml;
+}
+
+void EditorBridgeTest::failedConversionWritesNothing()
+{
+    QFETCH(int, format);
+    QFETCH(QVariant, answer);
+    QFETCH(QString, message);
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": 1})")));
+    app.document()->setSaved(true);
+    QVERIFY(app.settle());
+    const QString path = app.pageDir.filePath(QStringLiteral("exported"));
+    app.prompts.savePaths.push_back(path);
+    app.page.answers = {answer};
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+
+    app.delegate.exportWithPanel(ExportFormat(format));
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(app.alerts.alerts.size(), 1);
+    QCOMPARE(app.alerts.alerts.first().title, QStringLiteral("Something went wrong!"));
+    QCOMPARE(app.alerts.alerts.first().message, message);
+    QVERIFY(app.document()->saved());
+    QVERIFY(app.document()->url().isEmpty());
+}
+
+void EditorBridgeTest::exportWaitsForThePageToLoad()
+{
+    Bridge app;
+    QVERIFY(app.settle());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"early": true})")));
+    QVERIFY(app.settle());
+    const qsizetype scripts = app.page.scripts.size();
+    const QString path = app.pageDir.filePath(QStringLiteral("early.yaml"));
+    app.prompts.savePaths.push_back(path);
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+
+    // The page cannot convert before it has loaded.
+    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Yaml));
+    QTest::qWait(50);
+    QCOMPARE(app.page.scripts.size(), scripts);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(!QFile::exists(path));
+
+    app.page.answers = {QVariant(QStringLiteral("early: true\n"))};
+    app.page.finishLoading();
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toBool(), true);
+    QCOMPARE(app.page.scripts.value(scripts), ScriptLiteral::conversionScript(u"toyaml", u"{\"early\":true}"));
+    QCOMPARE(readFile(path), QByteArray("early: true\n"));
+    QVERIFY(app.alerts.alerts.isEmpty());
+    // A later load of the page does not export again.
+    QVERIFY(app.settle());
+    app.page.finishLoading();
+    QVERIFY(app.settle());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(app.page.scripts.filter(QStringLiteral("toyaml(")).size(), 1);
+}
+
+void EditorBridgeTest::exportWithoutAPageFails_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("xml") << int(ExportFormat::Xml) << QStringLiteral("Document contents could not be exported as XML.");
+    QTest::newRow("yaml") << int(ExportFormat::Yaml) << QStringLiteral("Document contents could not be exported as YAML.");
+}
+
+void EditorBridgeTest::exportWithoutAPageFails()
+{
+    QFETCH(int, format);
+    QFETCH(QString, message);
+    QCOMPARE(qgetenv("BRACKWELL_EDITOR_PAGE"), QByteArray("none"));
+    LaunchedApp app;
+    QVERIFY(!app.delegate.Webview());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": "b"})")));
+    // With nowhere to push, pushing is a no-op rather than a wait.
+    QTRY_VERIFY(app.delegate.editorPushIsIdle());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("exported"));
+    app.prompts.savePaths.push_back(path);
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+
+    QVERIFY(!app.delegate.exportWithPanel(ExportFormat(format)));
+    QTest::qWait(50);
+    QVERIFY(finished.isEmpty() || !finished.first().first().toBool());
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(app.alertTexts(), QStringList{QStringLiteral("Something went wrong!: ") + message});
+    QCOMPARE(app.json(), QStringLiteral(R"({"a":"b"})"));
+}
+
+QTEST_MAIN(EditorBridgeTest)

@@ -1,0 +1,57 @@
+#pragma once
+
+// Declared apart from the tests, whose raw string literals the meta-object compiler cannot read.
+
+#include <QObject>
+
+class EditorBridgeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    // The script literal the text travels in.
+    void scriptLiteralEscapesOnlyWhatEndsTheLiteral_data();
+    void scriptLiteralEscapesOnlyWhatEndsTheLiteral();
+    void scriptLiteralReadsBackAsTheOriginal_data();
+    void scriptLiteralReadsBackAsTheOriginal();
+    void pushedScriptCarriesTheDocumentText();
+
+    // The page's messages.
+    void messagesThatChangeNothing_data();
+    void messagesThatChangeNothing();
+    void errorMessagesSetJsonError_data();
+    void errorMessagesSetJsonError();
+
+    // Text edited in the page.
+    void pageTextThatIsNotADocumentChangesNothing_data();
+    void pageTextThatIsNotADocumentChangesNothing();
+    void pageTextBecomesTheDocument();
+    void pageTextIsNotPushedBackByTheTimedPush_data();
+    void pageTextIsNotPushedBackByTheTimedPush();
+
+    // Loading the page.
+    void pageIsChosenByAppearance_data();
+    void pageIsChosenByAppearance();
+    void missingPageIsLoggedWithoutFallback();
+
+    // Pushing the document into the page.
+    void documentChangesArePushed_data();
+    void documentChangesArePushed();
+    void pageGetsTheTextOnceLoaded();
+    void reloadDoesNotWaitForTheOldPage();
+    void burstOfEditsMakesOnePush();
+    void editsWaitForTheUnansweredPush();
+    void timedPushOnlyWhenThePageMayLackTheText_data();
+    void timedPushOnlyWhenThePageMayLackTheText();
+
+    // XML and YAML exports converted by the page.
+    void exportsConvertInThePage_data();
+    void exportsConvertInThePage();
+    void failedConversionWritesNothing_data();
+    void failedConversionWritesNothing();
+    void exportWaitsForThePageToLoad();
+    void exportWithoutAPageFails_data();
+    void exportWithoutAPageFails();
+};

@@ -1,0 +1,282 @@
+// The code editor with the real page in QtWebEngine (headless): pushes, edits made in the page, the XML and
+// YAML exports checked by independent readers, the page choice by appearance, and a missing page.
+
+#include "tst_editorpage.h"
+
+#include "ExportCheck.h"
+#include "app/AppTestSupport.h"
+#include "app/AppDelegate.h"
+#include "app/OutlineModel.h"
+#include "editor/ContentPusher.h"
+#include "editor/EditorPage.h"
+#include "model/Document.h"
+#include "model/TreeNode.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPalette>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+namespace {
+
+constexpr int kPageTimeoutMs = 30'000;
+
+// The result of a script evaluated in the page, or nothing when it does not answer in time.
+std::optional<QVariant> evaluate(EditorPage* page, const QString& script)
+{
+    std::optional<QVariant> answer;
+    page->runJavaScript(script, [&answer](const QVariant& result) { answer = result; });
+    if (!QTest::qWaitFor([&] { return answer.has_value(); }, kPageTimeoutMs))
+        return std::nullopt;
+    return answer;
+}
+
+QByteArray canonical(const QString& json)
+{
+    std::unique_ptr<Document> document = Document::documentFromText(json);
+    return document ? document->root()->jsonText().value_or("?") : QByteArray("not a document");
+}
+
+// A launched window with the real page, from the build tree.
+struct PageApp
+{
+    TemporarySettings settings;
+    AlertRecorder alerts;
+    ScriptedPrompts prompts;
+    AppDelegate delegate;
+
+    explicit PageApp(const QString& pageDirectory = {})
+    {
+        if (!pageDirectory.isEmpty())
+            delegate.setEditorPageDirectory(pageDirectory);
+        delegate.applicationDidFinishLaunching();
+        delegate.setPrompts(&prompts);
+    }
+    EditorPage* page() const { return delegate.Webview(); }
+    QByteArray json() const { return delegate.TheDocument()->root()->jsonText().value_or("?"); }
+    std::optional<QVariant> evaluate(const QString& script) const { return ::evaluate(page(), script); }
+    QString pageText() const { return evaluate(QStringLiteral("typeof editorText === 'function' ? editorText() : null")).value_or(QVariant()).toString(); }
+    // Waits until the page shows the document (as a value: the page shows it pretty-printed).
+    bool showsDocument() const
+    {
+        return QTest::qWaitFor([this] { return delegate.editorPushIsIdle() && canonical(pageText()) == json(); },
+                               kPageTimeoutMs);
+    }
+    bool typeInPage(const QString& text) const
+    {
+        const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
+        return evaluate(QStringLiteral("typeText(%1[0])").arg(literal)).value_or(QVariant()).toBool();
+    }
+};
+
+} // namespace
+
+
+void EditorPageTest::pushedTextKeepsEveryCharacterAndNumber()
+{
+    PageApp app;
+    const QString text = QStringLiteral(
+        R"({"big": 9007199254740993, "small": -9223372036854775808, "real": 0.1, "tiny": 5e-324,
+            "quote": "it's", "backslash": "a\\b", "dq": "say \"hi\"", "breaks": "one\ntwo\r\nthree",
+            "wide": "\u00e9\u4e2d\ud83d\ude00", "separators": "\u2028\u2029", "empty": {}, "none": [],
+            "nested": [[{"x": null, "y": false}]]})");
+    QVERIFY(app.delegate.loadJSONString(text));
+    QVERIFY2(app.showsDocument(), qPrintable(app.pageText()));
+    const QString shown = app.pageText();
+    // Exactly the tokens sent: a JavaScript number would have become 9007199254740992.
+    QVERIFY(shown.contains(QStringLiteral("\"big\": 9007199254740993")));
+    QVERIFY(shown.contains(QStringLiteral("\"small\": -9223372036854775808")));
+    // Two-space indentation, one member per line.
+    QVERIFY(shown.startsWith(QStringLiteral("{\n  \"")));
+    QVERIFY(shown.contains(QStringLiteral("\n  \"nested\": [\n    [\n      {\n        \"x\": null,")));
+    QVERIFY(shown.contains(QStringLiteral("\"empty\": {},")));
+    QCOMPARE(app.delegate.JsonError(), QString());
+}
+
+void EditorPageTest::pushesMergeAndEndWithTheLatestDocument()
+{
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"counter": 0, "list": [1, 2, 3]})")));
+    QVERIFY(app.showsDocument());
+    QSignalSpy pushed(app.delegate.editorPusher(), &ContentPusher::pushed);
+    TreeNode* counter = app.delegate.TheDocument()->root()->child(0);
+    for (int i = 1; i <= 40; ++i) {
+        counter->setValueLabel(QString::number(i));
+        if (i % 10 == 0)
+            QApplication::processEvents();
+    }
+    QVERIFY(app.showsDocument());
+    QVERIFY(app.pageText().contains(QStringLiteral("\"counter\": 40")));
+    QVERIFY2(pushed.count() < 10, qPrintable(QString::number(pushed.count())));
+}
+
+void EditorPageTest::editInPageReplacesTreeWithoutPushBack()
+{
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": 1})")));
+    QVERIFY(app.showsDocument());
+    QSignalSpy pushed(app.delegate.editorPusher(), &ContentPusher::pushed);
+    QVERIFY(app.typeInPage(QStringLiteral(R"({"b": [true, 9007199254740993], "a": "x"})")));
+    QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":"x","b":[true,9007199254740993]})"), kPageTimeoutMs);
+    QVERIFY(!app.delegate.TheDocument()->saved());
+    QVERIFY(app.delegate.windowSubtitle().endsWith(QLatin1Char('*')));
+    QCOMPARE(app.delegate.outlineModel()->rowCount(), 5); // the root, a, b and b's two elements: all expanded
+    // The page keeps what the user typed: nothing was pushed back.
+    QTest::qWait(800);
+    QCOMPARE(pushed.count(), 0);
+    QCOMPARE(app.pageText(), QStringLiteral(R"({"b": [true, 9007199254740993], "a": "x"})"));
+    QCOMPARE(app.delegate.JsonError(), QString());
+}
+
+void EditorPageTest::invalidEditKeepsTreeAndReportsError()
+{
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": 1})")));
+    QVERIFY(app.showsDocument());
+    app.delegate.TheDocument()->setSaved(true);
+    QVERIFY(app.typeInPage(QStringLiteral("{\"a\": 1,\n  \"b\": }")));
+    QTRY_VERIFY_WITH_TIMEOUT(!app.delegate.JsonError().isNull(), kPageTimeoutMs);
+    QVERIFY2(app.delegate.JsonError().startsWith(QStringLiteral("Line 2, column 8")), qPrintable(app.delegate.JsonError()));
+    QTest::qWait(500);
+    QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
+    QVERIFY(app.delegate.TheDocument()->saved());
+    // Mending the text clears the error and applies it.
+    QVERIFY(app.typeInPage(QStringLiteral(R"({"a": 1, "b": 2})")));
+    QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().isNull(), kPageTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":1,"b":2})"), kPageTimeoutMs);
+}
+
+void EditorPageTest::exportsReadBackByIndependentReaders_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("xml") << int(ExportFormat::Xml);
+    QTest::newRow("yaml") << int(ExportFormat::Yaml);
+}
+
+void EditorPageTest::exportsReadBackByIndependentReaders()
+{
+    QFETCH(int, format);
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(
+        R"({"big": 9007199254740993, "real": 2.5, "neg": -1e-7, "t": true, "f": false, "n": null,
+            "yes": "yes", "numeric": "123", "spaces": "  padded  ", "cr": "a\r\nb\rc", "tab": "\t",
+            "amp": "&amp; <tag> ]]>", "quote": "\"'", "wide": "\u00e9\ud83d\ude00", "": "empty name",
+            "member": "named member", "xmlish": 1, "has space": [], "1digit": {}, "deep": [[[{"k": [null]}]]],
+            "list": [1, "two", {"three": 3}], "emptyString": ""})")));
+    QTemporaryDir dir;
+    const QString exported = dir.filePath(QStringLiteral("out"));
+    const QString json = dir.filePath(QStringLiteral("in.json"));
+    QVERIFY(writeFile(json, app.json()));
+    app.delegate.TheDocument()->setSaved(false);
+    app.prompts.savePaths.push_back(exported);
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+    const bool started = format == int(ExportFormat::Xml) ? app.delegate.exportWithPanel(ExportFormat::Xml)
+                                                          : app.delegate.exportWithPanel(ExportFormat::Yaml);
+    QVERIFY(started);
+    QVERIFY(finished.wait(kPageTimeoutMs));
+    QCOMPARE(finished.first().first().toBool(), true);
+    QVERIFY(app.alerts.alerts.isEmpty());
+    // The document itself is left alone.
+    QVERIFY(!app.delegate.TheDocument()->saved());
+    QVERIFY(app.delegate.TheDocument()->url().isEmpty());
+    const QByteArray text = readFile(exported);
+    QVERIFY(text.contains("9007199254740993"));
+    QCOMPARE(exportReadBackVerdict(format == int(ExportFormat::Xml), exported, json), QStringLiteral("same"));
+    // The command line writes the same text through the same page.
+    const QString fromCli = dir.filePath(QStringLiteral("cli-out"));
+    QProcess cli;
+    cli.start(QStringLiteral(BRACKWELL_CLI_PATH), {QStringLiteral("export"), QStringLiteral("--to"),
+                                                   format == int(ExportFormat::Xml) ? QStringLiteral("xml") : QStringLiteral("yaml"),
+                                                   json, fromCli});
+    QVERIFY(cli.waitForFinished(kPageTimeoutMs));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(readFile(fromCli), text);
+}
+
+void EditorPageTest::xmlExportRefusesTextXmlCannotCarry()
+{
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"bell": "\u0007"})")));
+    QTemporaryDir dir;
+    const QString exported = dir.filePath(QStringLiteral("out.xml"));
+    app.prompts.savePaths.push_back(exported);
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Xml));
+    QVERIFY(finished.wait(kPageTimeoutMs));
+    QCOMPARE(finished.first().first().toBool(), false);
+    QCOMPARE(app.alerts.alerts.size(), 1);
+    QCOMPARE(app.alerts.alerts.first().message, QStringLiteral("Document contents could not be exported as XML."));
+    QVERIFY(!QFile::exists(exported));
+    // YAML has an escape for it.
+    app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("out.yaml")));
+    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Yaml));
+    QVERIFY(finished.wait(kPageTimeoutMs));
+    QCOMPARE(finished.last().first().toBool(), true);
+    QVERIFY(readFile(dir.filePath(QStringLiteral("out.yaml"))).contains("\\a"));
+}
+
+void EditorPageTest::darkAppearanceLoadsDarkPageOnce()
+{
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(dark);
+    {
+        PageApp app;
+        QVERIFY(app.delegate.editorPageIsDark());
+        QSignalSpy loads(app.page(), &EditorPage::loadFinished);
+        QVERIFY(app.showsDocument());
+        QCOMPARE(app.evaluate(QStringLiteral("document.documentElement.dataset.appearance")).value_or(QVariant()),
+                 QVariant(QStringLiteral("dark")));
+        // A change of appearance afterwards loads nothing.
+        QApplication::setPalette(original);
+        QTest::qWait(500);
+        QVERIFY(loads.count() <= 1);
+        QCOMPARE(app.evaluate(QStringLiteral("document.documentElement.dataset.appearance")).value_or(QVariant()),
+                 QVariant(QStringLiteral("dark")));
+    }
+    QApplication::setPalette(original);
+    PageApp light;
+    QVERIFY(!light.delegate.editorPageIsDark());
+    QVERIFY(light.showsDocument());
+    QCOMPARE(light.evaluate(QStringLiteral("document.documentElement.dataset.appearance")).value_or(QVariant()),
+             QVariant(QStringLiteral("light")));
+}
+
+void EditorPageTest::missingPageIsLoggedAndWindowStillWorks()
+{
+    // Only the dark page is there, and the appearance is light: there is no fallback.
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brackwell/Core/index-dark.html"),
+                        dir.filePath(QStringLiteral("index-dark.html"))));
+    LogRecorder log;
+    PageApp app(dir.path());
+    QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
+    QVERIFY(log.lines.join(QLatin1Char('\n')).contains(QStringLiteral("Could not locate editor HTML resource")));
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"still": "works"})")));
+    QTest::qWait(300);
+    QVERIFY(app.delegate.editorPushIsIdle());
+    app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("out.yaml")));
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Yaml));
+    QVERIFY(finished.wait(kPageTimeoutMs));
+    QCOMPARE(finished.first().first().toBool(), false);
+    QCOMPARE(app.alerts.alerts.size(), 1);
+    QCOMPARE(app.alerts.alerts.first().message, QStringLiteral("Document contents could not be exported as YAML."));
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    EditorPageTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+

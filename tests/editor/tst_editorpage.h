@@ -1,0 +1,21 @@
+#pragma once
+
+// Declared apart from the tests, whose raw string literals the meta-object compiler cannot read.
+
+#include <QObject>
+
+class EditorPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pushedTextKeepsEveryCharacterAndNumber();
+    void pushesMergeAndEndWithTheLatestDocument();
+    void editInPageReplacesTreeWithoutPushBack();
+    void invalidEditKeepsTreeAndReportsError();
+    void exportsReadBackByIndependentReaders_data();
+    void exportsReadBackByIndependentReaders();
+    void xmlExportRefusesTextXmlCannotCarry();
+    void darkAppearanceLoadsDarkPageOnce();
+    void missingPageIsLoggedAndWindowStillWorks();
+};
