@@ -157,5 +157,17 @@ int main(int argc, char* argv[])
     std::printf("pushes for ten edits: %lld\n", static_cast<long long>(pushed.count()));
     const bool latest = evaluate(page, QStringLiteral("editorText().includes('\"edited-10\"')")).value_or(false).toBool();
     std::printf("page shows the last edit: %s\n", latest ? "yes" : "NO");
-    return latest ? 0 : 1;
+
+    // One character typed in the page: the whole text comes back and becomes the tree.
+    const qint64 at = evaluate(page, QStringLiteral("editorText().indexOf('\"edited-10\"')")).value_or(-1).toLongLong();
+    stalls.start();
+    clock.start();
+    evaluate(page, QStringLiteral("typeAt(%1, %1, 'X')").arg(at + 1));
+    const bool followed = waitFor([&] {
+        TreeNode* edited = firstString(delegate.TheDocument()->root());
+        return edited && edited->valueLabel() == QLatin1String("Xedited-10");
+    });
+    row("typed in the page: outline follows", clock.elapsed() / 1000.0, stalls.longestSeconds());
+    std::printf("outline follows the page: %s\n", followed ? "yes" : "NO");
+    return latest && followed ? 0 : 1;
 }

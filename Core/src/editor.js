@@ -18,12 +18,42 @@ const dark = document.documentElement.dataset.appearance === 'dark';
 let handler = null;
 const pending = [];
 
-function post(cmd, content) {
-    const body = JSON.stringify({ cmd, content });
+function postBody(message) {
+    const body = JSON.stringify(message);
     if (handler)
         handler.postMessage(body);
     else
         pending.push(body);
+}
+
+function post(cmd, content) {
+    postBody({ cmd, content });
+}
+
+// Texts longer than this go in parts: one message of hundreds of megabytes would hold up the window while it
+// is read.
+const PART_LENGTH = 1 << 20;
+
+// Sends the whole text as "contentChanged". A long text is sent as "contentPart" messages followed by a
+// "contentChanged" holding the last part and, in "partCount", how many parts came before it.
+function postText(text) {
+    if (text.length <= PART_LENGTH) {
+        post('contentChanged', text);
+        return;
+    }
+    let start = 0;
+    let count = 0;
+    while (text.length - start > PART_LENGTH) {
+        let end = start + PART_LENGTH;
+        // A surrogate pair stays in one part.
+        const last = text.charCodeAt(end - 1);
+        if (last >= 0xd800 && last <= 0xdbff)
+            --end;
+        post('contentPart', text.slice(start, end));
+        start = end;
+        ++count;
+    }
+    postBody({ cmd: 'contentChanged', content: text.slice(start), partCount: count });
 }
 
 if (typeof QWebChannel !== 'undefined' && typeof qt !== 'undefined') {
@@ -62,7 +92,7 @@ function userEditSettled() {
     const error = jsonError(text);
     reportValidity(error);
     if (error === null)
-        post('contentChanged', text);
+        postText(text);
 }
 
 const view = new EditorView({
@@ -108,11 +138,9 @@ window.toyaml = toyaml;
 
 // For the window's tests: the text shown, and an edit made as if typed.
 window.editorText = () => view.state.doc.toString();
-window.typeText = text => {
-    view.dispatch({
-        changes: { from: 0, to: view.state.doc.length, insert: text },
-        userEvent: 'input.type',
-    });
+window.typeAt = (from, to, text) => {
+    view.dispatch({ changes: { from, to, insert: text }, userEvent: 'input.type' });
     return true;
 };
+window.typeText = text => window.typeAt(0, view.state.doc.length, text);
 window.editedTextIsPending = () => editTimer !== null;

@@ -214,6 +214,7 @@ void AppDelegate::treeDataChanged()
     // A renamed node or ancestor changes the selected node's path.
     if (m_currentNode)
         setCurrentPath(m_currentNode->path());
+    ++m_pageTextGeneration;
     updateWebviewContent();
     m_documentIsBlank = false;
     m_document->setSaved(false);
@@ -235,6 +236,7 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     m_outlineModel->setRoot(m_document ? m_document->root() : nullptr);
     outlineViewSelectionDidChange();
     emit TheDocumentChanged();
+    ++m_pageTextGeneration;
     updateWebviewContent();
 }
 

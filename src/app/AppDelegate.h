@@ -314,6 +314,8 @@ private:
     bool startPageExport(const QString& path, ExportFormat format);
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
+    void applyPageText(const QString& text);
+    void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);
     Prompts& prompts();
 
@@ -375,4 +377,8 @@ private:
     std::vector<std::function<void()>> m_afterPageLoad;
     ContentPusher* m_pusher = nullptr;
     QString m_jsonError;
+    // The parts of a long text from the page, until its "contentChanged" arrives.
+    QStringList m_contentParts;
+    // Advanced by every change of the document; a text from the page read meanwhile is dropped.
+    quint64 m_pageTextGeneration = 0;
 };

@@ -17,6 +17,14 @@
 #include <QLayout>
 #include <QPointer>
 #include <QWebEngineView>
+#include <utility>
+
+namespace {
+
+// Page texts at least this long are read on a worker thread.
+constexpr qsizetype kBackgroundParseLength = qsizetype(1) << 22;
+
+} // namespace
 
 void AppDelegate::setWebview(EditorPage* page)
 {
@@ -121,23 +129,56 @@ void AppDelegate::userContentController(const QJsonValue& body)
         if (text.isNull())
             text = QLatin1String("");
         setJsonError(text);
+    } else if (cmd.toString() == QLatin1String("contentPart")) {
+        // A long text arrives in parts; the "contentChanged" that follows completes it.
+        if (content.isString())
+            m_contentParts << content.toString();
     } else if (cmd.toString() == QLatin1String("contentChanged")) {
+        const QStringList parts = std::exchange(m_contentParts, {});
         if (content.isUndefined())
             return;
-        contentChanged(content);
+        const QJsonValue partCount = message.value(QLatin1String("partCount"));
+        if (!partCount.isDouble())
+            return contentChanged(content);
+        if (!content.isString() || partCount.toDouble() != double(parts.size())) {
+            BW_LOG_ERROR("userContentController(_:didReceive:)",
+                         QStringLiteral("Incomplete text received from webview: %1 of %2 parts")
+                             .arg(parts.size())
+                             .arg(partCount.toDouble()));
+            return;
+        }
+        BW_LOG_TRACE("contentChanged(_:)", QString());
+        applyPageText(parts.join(QString()) + content.toString());
     }
 }
 
 void AppDelegate::contentChanged(const QJsonValue& content)
 {
     BW_LOG_TRACE("contentChanged(_:)", QString());
-    if (!content.isString())
+    if (content.isString())
+        applyPageText(content.toString());
+}
+
+void AppDelegate::applyPageText(const QString& text)
+{
+    const quint64 generation = ++m_pageTextGeneration;
+    if (text.size() >= kBackgroundParseLength) {
+        // Read on a worker thread, so typing in a large document does not hold up the window. A change made
+        // meanwhile (in the outline, or another document) wins over this text.
+        Document::documentFromTextAsync(text, this,
+                                        [this, generation](std::unique_ptr<Document> parsed, std::optional<ParseError>) {
+                                            if (parsed && generation == m_pageTextGeneration)
+                                                applyPageTree(parsed->takeRoot());
+                                        });
         return;
+    }
     // The page reports its own parse errors; text that is not a document leaves everything as it is.
-    std::unique_ptr<Document> parsed = Document::documentFromText(content.toString());
-    if (!parsed)
-        return;
-    OwnedTree root = parsed->takeRoot();
+    if (std::unique_ptr<Document> parsed = Document::documentFromText(text))
+        applyPageTree(parsed->takeRoot());
+}
+
+void AppDelegate::applyPageTree(OwnedTree root)
+{
     if (m_document) {
         // The old tree stays alive until the outline and the selection have let go of it.
         OwnedTree old = m_document->takeRoot();

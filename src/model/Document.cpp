@@ -204,6 +204,12 @@ void Document::documentFromBytesAsync(QByteArray bytes, QObject* context, Comple
                std::move(completion));
 }
 
+void Document::documentFromTextAsync(QString text, QObject* context, Completion completion)
+{
+    buildAsync([text = std::move(text)](ParseError* error) { return documentFromText(text, error); }, context,
+               std::move(completion));
+}
+
 void Document::setSaved(bool saved)
 {
     m_saved = saved;

@@ -32,6 +32,8 @@ public:
     static void loadDocumentAsync(const QString& path, QObject* context, Completion completion);
     // documentFromBytes on a worker thread, handed over like loadDocumentAsync.
     static void documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion);
+    // documentFromText on a worker thread, handed over like loadDocumentAsync.
+    static void documentFromTextAsync(QString text, QObject* context, Completion completion);
 
     enum class SaveResult { Saved, Failed, NeedsSaveAs };
     // Writes the document's JSON text to its file atomically. Without a file it asks for Save As instead.

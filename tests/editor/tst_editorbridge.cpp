@@ -589,6 +589,103 @@ void EditorBridgeTest::pageTextIsNotPushedBackByTheTimedPush()
 // ---------------------------------------------------------------------------------------------------------
 // Loading the page
 
+namespace {
+
+QJsonObject part(const QString& text)
+{
+    return {{QStringLiteral("cmd"), QStringLiteral("contentPart")}, {QStringLiteral("content"), text}};
+}
+
+QJsonObject lastPart(const QString& text, double partCount)
+{
+    return {{QStringLiteral("cmd"), QStringLiteral("contentChanged")},
+            {QStringLiteral("content"), text},
+            {QStringLiteral("partCount"), partCount}};
+}
+
+} // namespace
+
+void EditorBridgeTest::longPageTextArrivesInParts()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    LogRecorder log;
+    // Parts may split anywhere, even inside a string, an escape or a number.
+    app.postMessage(part(QStringLiteral("{\"a\": [1, 23")));
+    app.postMessage(part(QStringLiteral("4], \"b\": \"x\\")));
+    QCOMPARE(app.json(), QByteArray("{}"));
+    app.postMessage(lastPart(QStringLiteral("\"y\"}"), 2));
+    QCOMPARE(app.json(), QByteArray(R"({"a":[1,234],"b":"x\"y"})"));
+    QVERIFY(!app.document()->saved());
+    QCOMPARE(log.lines, QStringList{traceLine("contentChanged(_:)")});
+
+    // The parts are used once: the next text starts afresh.
+    app.postText(QStringLiteral("[true]"));
+    QCOMPARE(app.json(), QByteArray("[true]"));
+}
+
+void EditorBridgeTest::incompletePartsChangeNothing_data()
+{
+    QTest::addColumn<int>("parts");
+    QTest::addColumn<double>("partCount");
+    QTest::newRow("a part missing") << 1 << 2.0;
+    QTest::newRow("a part too many") << 2 << 1.0;
+    QTest::newRow("no parts at all") << 0 << 1.0;
+}
+
+void EditorBridgeTest::incompletePartsChangeNothing()
+{
+    QFETCH(int, parts);
+    QFETCH(double, partCount);
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[0]")));
+    app.document()->setSaved(true);
+    QVERIFY(app.settle());
+    const QString before = app.state();
+    LogRecorder log;
+    for (int i = 0; i < parts; ++i)
+        app.postMessage(part(i == 0 ? QStringLiteral("[1") : QStringLiteral(", 2")));
+    app.postMessage(lastPart(QStringLiteral("]"), partCount));
+    QCOMPARE(app.state(), before);
+    QCOMPARE(log.errorsNaming(QString::fromLatin1(kHandler)), 1);
+    // Whatever was collected is gone: a complete text afterwards stands on its own.
+    app.postMessage(part(QStringLiteral("[\"fresh\"")));
+    app.postMessage(lastPart(QStringLiteral("]"), 1));
+    QCOMPARE(app.json(), QByteArray(R"(["fresh"])"));
+}
+
+void EditorBridgeTest::largePageTextIsReadOnAWorkerAndLosesToLaterChanges()
+{
+    // Long enough to be read off the main thread.
+    QString big = QStringLiteral("[\"");
+    big += QString(5'000'000, QLatin1Char('x'));
+    big += QStringLiteral("\", 1]");
+
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"small": true})")));
+    QVERIFY(app.settle());
+    app.postText(big);
+    QTRY_COMPARE_WITH_TIMEOUT(app.document()->root()->childCount(), qsizetype(2), 20'000);
+    QCOMPARE(app.document()->root()->child(0)->valueLabel().size(), 5'000'000);
+    QVERIFY(!app.document()->saved());
+
+    // An edit in the outline made while the page's text is being read wins: the page has already been sent
+    // the edited document, and the older text must not replace it.
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"small": true})")));
+    QVERIFY(app.settle());
+    app.postText(big);
+    app.document()->root()->child(0)->setValueLabel(QStringLiteral("false"));
+    QTest::qWait(1500);
+    QCOMPARE(app.json(), QByteArray(R"({"small":false})"));
+    // And so does another document.
+    app.postText(big);
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[\"opened\"]")));
+    QTest::qWait(1500);
+    QCOMPARE(app.json(), QByteArray(R"(["opened"])"));
+}
+
 void EditorBridgeTest::pageIsChosenByAppearance_data()
 {
     QTest::addColumn<bool>("dark");

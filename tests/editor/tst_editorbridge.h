@@ -30,6 +30,10 @@ private slots:
     void pageTextBecomesTheDocument();
     void pageTextIsNotPushedBackByTheTimedPush_data();
     void pageTextIsNotPushedBackByTheTimedPush();
+    void longPageTextArrivesInParts();
+    void incompletePartsChangeNothing_data();
+    void incompletePartsChangeNothing();
+    void largePageTextIsReadOnAWorkerAndLosesToLaterChanges();
 
     // Loading the page.
     void pageIsChosenByAppearance_data();

@@ -152,6 +152,23 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":1,"b":2})"), kPageTimeoutMs);
 }
 
+void EditorPageTest::longEditInPageArrivesWhole()
+{
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[]")));
+    QVERIFY(app.showsDocument());
+    // Over a million characters goes in two parts, and the first part would end between the two halves of an
+    // emoji.
+    QString body;
+    for (int i = 0; i < 400'000; ++i)
+        body += QStringLiteral("a\U0001F600");
+    const QString text = QStringLiteral("[\"") + body + QStringLiteral("\", 9007199254740993]");
+    QVERIFY(app.typeInPage(text));
+    QTRY_COMPARE_WITH_TIMEOUT(app.delegate.TheDocument()->root()->childCount(), qsizetype(2), kPageTimeoutMs);
+    QVERIFY(app.delegate.TheDocument()->root()->child(0)->valueLabel() == body);
+    QCOMPARE(app.json().right(18), QByteArray(",9007199254740993]"));
+}
+
 void EditorPageTest::exportsReadBackByIndependentReaders_data()
 {
     QTest::addColumn<int>("format");

@@ -13,6 +13,7 @@ private slots:
     void pushesMergeAndEndWithTheLatestDocument();
     void editInPageReplacesTreeWithoutPushBack();
     void invalidEditKeepsTreeAndReportsError();
+    void longEditInPageArrivesWhole();
     void exportsReadBackByIndependentReaders_data();
     void exportsReadBackByIndependentReaders();
     void xmlExportRefusesTextXmlCannotCarry();
