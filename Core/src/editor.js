@@ -119,6 +119,7 @@ const view = new EditorView({
 // Shows `text` pretty-printed. Only the lines that differ from what is shown are replaced, so folds, the
 // caret and the scroll position survive an edit made in the outline.
 function updateContent(text, _reset) {
+    const started = performance.now();
     clearTimeout(editTimer);
     editTimer = null;
     const change = linesChange(view.state.doc, prettyLines(text));
@@ -129,6 +130,7 @@ function updateContent(text, _reset) {
         });
     }
     reportValidity(null);
+    window.lastUpdateMilliseconds = performance.now() - started;
     return true;
 }
 
