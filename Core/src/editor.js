@@ -146,3 +146,8 @@ window.typeAt = (from, to, text) => {
 };
 window.typeText = text => window.typeAt(0, view.state.doc.length, text);
 window.editedTextIsPending = () => editTimer !== null;
+window.selectAllText = () => {
+    view.focus();
+    view.dispatch({ selection: { anchor: 0, head: view.state.doc.length } });
+    return true;
+};

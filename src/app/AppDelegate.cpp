@@ -22,6 +22,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
+#include <QWebEngineView>
+#include <tuple>
 #include <QToolButton>
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
@@ -66,16 +68,26 @@ AppDelegate::~AppDelegate()
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
-    // Ctrl+Backspace is Remove Row for the outline, but in a text field it deletes the previous word.
-    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched)) {
+    // In a text field or the code editor, the keys that delete or select by word edit the text; as window
+    // shortcuts they would remove, collapse or expand outline rows instead.
+    if (event->type() == QEvent::ShortcutOverride && isTextEditor(watched)) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::DeleteStartOfWord) ||
+        if (key->matches(QKeySequence::DeleteStartOfWord) || key->matches(QKeySequence::DeleteEndOfWord) ||
+            key->matches(QKeySequence::SelectPreviousWord) || key->matches(QKeySequence::SelectNextWord) ||
             (key->key() == Qt::Key_Backspace && key->modifiers() == Qt::ControlModifier)) {
             event->accept();
             return true;
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool AppDelegate::isTextEditor(QObject* object) const
+{
+    if (qobject_cast<QLineEdit*>(object))
+        return true;
+    auto* widget = qobject_cast<QWidget*>(object);
+    return widget && m_editorView && (widget == m_editorView || m_editorView->isAncestorOf(widget));
 }
 
 void AppDelegate::setPrompts(Prompts* prompts)
@@ -133,11 +145,16 @@ void AppDelegate::connectWindow()
     connect(window->exportPlistBinaryAction(), &QAction::triggered, this, &AppDelegate::exportToPlistBinary);
     connect(window->exportPlistOpenStepAction(), &QAction::triggered, this, &AppDelegate::exportToPlistOpenStep);
     connect(window->quitAction(), &QAction::triggered, window, &QWidget::close);
-    // Cut, Copy and Paste act on the text field that has the focus.
-    for (auto [action, slot] : {std::pair{window->cutAction(), "cut"}, std::pair{window->copyAction(), "copy"},
-                                std::pair{window->pasteAction(), "paste"}}) {
-        connect(action, &QAction::triggered, this, [slot] {
-            if (QWidget* focus = QApplication::focusWidget())
+    // Cut, Copy and Paste act on the text field that has the focus, or on the code editor.
+    for (auto [action, slot, pageAction] :
+         {std::tuple{window->cutAction(), "cut", QWebEnginePage::Cut},
+          std::tuple{window->copyAction(), "copy", QWebEnginePage::Copy},
+          std::tuple{window->pasteAction(), "paste", QWebEnginePage::Paste}}) {
+        connect(action, &QAction::triggered, this, [this, slot, pageAction] {
+            QWidget* focus = QApplication::focusWidget();
+            if (focus && m_editorView && (focus == m_editorView || m_editorView->isAncestorOf(focus)))
+                m_editorView->triggerPageAction(pageAction);
+            else if (focus)
                 QMetaObject::invokeMethod(focus, slot);
         });
     }

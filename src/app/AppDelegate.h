@@ -32,6 +32,7 @@ class JqPanel;
 class MainWindow;
 class OutlineModel;
 class QAction;
+class QWebEngineView;
 class QMenu;
 class TreeNode;
 
@@ -315,6 +316,7 @@ private:
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
     void applyPageText(const QString& text);
+    bool isTextEditor(QObject* object) const;
     void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);
     Prompts& prompts();
@@ -371,6 +373,8 @@ private:
     QPointer<MailingListPromptView> m_mailingListSheet;
     QPointer<QAction> m_subscribeMenuItem;
     QPointer<EditorPage> m_webview;
+    // The view that shows the page, when this controller made it.
+    QPointer<QWebEngineView> m_editorView;
     QString m_editorPageDirectory;
     bool m_pageIsDark = false;
     bool m_pageLoading = false;

@@ -52,10 +52,12 @@ void AppDelegate::setupWebview()
         auto* page = new WebEditorPage(this);
         auto* view = new QWebEngineView(m_window->editorHost());
         view->setPage(page->webPage());
+        view->setObjectName(QStringLiteral("codeEditorView"));
         view->setAccessibleName(tr("Code Editor"));
         view->setContextMenuPolicy(Qt::NoContextMenu);
         m_window->editorHost()->layout()->addWidget(view);
         m_webview = page;
+        m_editorView = view;
     }
     m_webview->registerMessageHandler();
     connect(m_webview, &EditorPage::messageReceived, this, &AppDelegate::userContentController);

@@ -6,13 +6,16 @@
 #include "ExportCheck.h"
 #include "app/AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/MainWindow.h"
 #include "app/OutlineModel.h"
+#include "app/OutlineView.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
 #include "model/Document.h"
 #include "model/TreeNode.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -167,6 +170,35 @@ void EditorPageTest::longEditInPageArrivesWhole()
     QTRY_COMPARE_WITH_TIMEOUT(app.delegate.TheDocument()->root()->childCount(), qsizetype(2), kPageTimeoutMs);
     QVERIFY(app.delegate.TheDocument()->root()->child(0)->valueLabel() == body);
     QCOMPARE(app.json().right(18), QByteArray(",9007199254740993]"));
+}
+
+void EditorPageTest::editingKeysInThePageStayInThePage()
+{
+    PageApp app;
+    app.delegate.window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(app.delegate.window()));
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": [1, 2], "b": "word"})")));
+    QVERIFY(app.showsDocument());
+    const int rows = app.delegate.outlineModel()->rowCount();
+    app.delegate.window()->outlineView()->selectRow(2); // a[0]
+    QVERIFY(app.delegate.CurrentNode());
+    auto* view = app.delegate.window()->editorHost()->findChild<QWidget*>(QStringLiteral("codeEditorView"));
+    QVERIFY(view);
+    QWidget* target = view->focusProxy() ? view->focusProxy() : view;
+    target->setFocus();
+    // Deleting a word and selecting by word are the editor's; they must not remove or fold outline rows.
+    QTest::keyClick(target, Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(target, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    QApplication::processEvents();
+    QCOMPARE(app.delegate.outlineModel()->rowCount(), rows);
+    QCOMPARE(app.json(), QByteArray(R"({"a":[1,2],"b":"word"})"));
+
+    // Edit > Copy copies the editor's selection.
+    QGuiApplication::clipboard()->clear();
+    QVERIFY(app.evaluate(QStringLiteral("selectAllText()")).value_or(false).toBool());
+    app.delegate.window()->copyAction()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), app.pageText(), kPageTimeoutMs);
 }
 
 void EditorPageTest::exportsReadBackByIndependentReaders_data()

@@ -14,6 +14,7 @@ private slots:
     void editInPageReplacesTreeWithoutPushBack();
     void invalidEditKeepsTreeAndReportsError();
     void longEditInPageArrivesWhole();
+    void editingKeysInThePageStayInThePage();
     void exportsReadBackByIndependentReaders_data();
     void exportsReadBackByIndependentReaders();
     void xmlExportRefusesTextXmlCannotCarry();
