@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPointer>
+#include <QStatusBar>
 #include <QWebEngineView>
 #include <utility>
 
@@ -218,7 +219,13 @@ bool AppDelegate::startPageExport(const QString& path, ExportFormat format)
     const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
     const QString script = ScriptLiteral::conversionScript(function, QString::fromUtf8(*text));
     QPointer<AppDelegate> self(this);
-    m_webview->runJavaScript(script, [self, path, format](const QVariant& result) {
+    // A large document takes a while to convert; the window stays usable and says what it is doing.
+    QPointer<QStatusBar> status = m_window->statusBar();
+    const QString doing = format == ExportFormat::Xml ? tr("Exporting XML\u2026") : tr("Exporting YAML\u2026");
+    status->showMessage(doing);
+    m_webview->runJavaScript(script, [self, path, format, status, doing](const QVariant& result) {
+        if (status && status->currentMessage() == doing)
+            status->clearMessage();
         bool ok = false;
         if (result.typeId() == QMetaType::QString) {
             QString why;

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -940,10 +941,22 @@ void EditorBridgeTest::exportsConvertInThePage()
     const QString path = app.pageDir.filePath(QStringLiteral("exported"));
     app.prompts.savePaths.push_back(path);
     app.page.answers = {QVariant(converted)};
+    app.page.holdAnswers = true;
     QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
 
     QVERIFY(app.delegate.exportWithPanel(ExportFormat(format)));
+    // While the page converts, the status bar says so; the answer clears it.
+    QStatusBar* status = app.delegate.window()->statusBar();
+    QCOMPARE(status->currentMessage(), format == int(ExportFormat::Xml) ? QStringLiteral("Exporting XML\u2026")
+                                                                         : QStringLiteral("Exporting YAML\u2026"));
+    QVERIFY(!QFile::exists(path));
+    app.page.holdAnswers = false;
+    const QVariant answer = app.page.answers.front();
+    app.page.answers.pop_front();
+    for (const auto& callback : std::exchange(app.page.held, {}))
+        callback(answer);
     QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(status->currentMessage(), QString());
     QCOMPARE(finished.first().first().toBool(), true);
     QCOMPARE(app.prompts.saveFormats.size(), 1);
     QCOMPARE(int(app.prompts.saveFormats.first()), format);
