@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QPointer>
 #include <QStatusBar>
 #include <QWebEngineView>
@@ -55,7 +56,17 @@ void AppDelegate::setupWebview()
         view->setPage(page->webPage());
         view->setObjectName(QStringLiteral("codeEditorView"));
         view->setAccessibleName(tr("Code Editor"));
-        view->setContextMenuPolicy(Qt::NoContextMenu);
+        // The editing commands only: the browser's own menu offers Reload and View Source, which make no sense
+        // for the editor (and Reload would drop what is being typed).
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, view, [view](const QPoint& at) {
+            QMenu menu(view);
+            for (auto [title, action] : {std::pair{tr("Cut"), QWebEnginePage::Cut}, std::pair{tr("Copy"), QWebEnginePage::Copy},
+                                         std::pair{tr("Paste"), QWebEnginePage::Paste},
+                                         std::pair{tr("Select All"), QWebEnginePage::SelectAll}})
+                connect(menu.addAction(title), &QAction::triggered, view, [view, action] { view->triggerPageAction(action); });
+            menu.exec(view->mapToGlobal(at));
+        });
         m_window->editorHost()->layout()->addWidget(view);
         m_webview = page;
         m_editorView = view;
