@@ -34,6 +34,22 @@ function post(cmd, content) {
 // is read.
 const PART_LENGTH = 1 << 20;
 
+// `text` cut into pieces of at most `length` characters, never between the two halves of a surrogate pair.
+function splitText(text, length) {
+    const parts = [];
+    let start = 0;
+    while (text.length - start > length) {
+        let end = start + length;
+        const last = text.charCodeAt(end - 1);
+        if (last >= 0xd800 && last <= 0xdbff)
+            --end;
+        parts.push(text.slice(start, end));
+        start = end;
+    }
+    parts.push(text.slice(start));
+    return parts;
+}
+
 // Sends the whole text as "contentChanged". A long text is sent as "contentPart" messages followed by a
 // "contentChanged" holding the last part and, in "partCount", how many parts came before it.
 function postText(text) {
@@ -41,19 +57,11 @@ function postText(text) {
         post('contentChanged', text);
         return;
     }
-    let start = 0;
-    let count = 0;
-    while (text.length - start > PART_LENGTH) {
-        let end = start + PART_LENGTH;
-        // A surrogate pair stays in one part.
-        const last = text.charCodeAt(end - 1);
-        if (last >= 0xd800 && last <= 0xdbff)
-            --end;
-        post('contentPart', text.slice(start, end));
-        start = end;
-        ++count;
-    }
-    postBody({ cmd: 'contentChanged', content: text.slice(start), partCount: count });
+    const parts = splitText(text, PART_LENGTH);
+    const last = parts.pop();
+    for (const part of parts)
+        post('contentPart', part);
+    postBody({ cmd: 'contentChanged', content: last, partCount: parts.length });
 }
 
 if (typeof QWebChannel !== 'undefined' && typeof qt !== 'undefined') {
@@ -137,6 +145,26 @@ function updateContent(text, _reset) {
 window.updateContent = updateContent;
 window.toxml = toxml;
 window.toyaml = toyaml;
+
+// The conversions of a large document, whose result is too long to come back from one script: the result
+// is kept here and fetched in parts.
+const RESULT_PART_LENGTH = 1 << 22;
+let convertedParts = [];
+
+window.convertInParts = (name, text) => {
+    const convert = name === 'toxml' ? toxml : name === 'toyaml' ? toyaml : null;
+    if (!convert)
+        throw new Error(`No conversion named ${name}`);
+    convertedParts = [];
+    convertedParts = splitText(convert(text), RESULT_PART_LENGTH);
+    return convertedParts.length;
+};
+window.convertedPart = index => {
+    const part = convertedParts[index];
+    if (index === convertedParts.length - 1)
+        convertedParts = [];
+    return part;
+};
 
 // For the window's tests: the text shown, and an edit made as if typed.
 window.editorText = () => view.state.doc.toString();

@@ -7,6 +7,7 @@
 #include "editor/ContentPusher.h"
 #include "editor/EditorMessages.h"
 #include "editor/EditorPageFiles.h"
+#include "editor/PageConverter.h"
 #include "editor/ScriptLiteral.h"
 #include "editor/WebEditorPage.h"
 #include "model/ExportWriter.h"
@@ -228,29 +229,26 @@ bool AppDelegate::startPageExport(const QString& path, ExportFormat format)
         return true;
     }
     const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
-    const QString script = ScriptLiteral::conversionScript(function, QString::fromUtf8(*text));
-    QPointer<AppDelegate> self(this);
     // A large document takes a while to convert; the window stays usable and says what it is doing.
     QPointer<QStatusBar> status = m_window->statusBar();
     const QString doing = format == ExportFormat::Xml ? tr("Exporting XML\u2026") : tr("Exporting YAML\u2026");
     status->showMessage(doing);
-    m_webview->runJavaScript(script, [self, path, format, status, doing](const QVariant& result) {
+    // The answer may come after the user has moved on: the place and format are the ones asked for now.
+    PageConverter::convert(*m_webview, function, *text, this, [this, path, format, status, doing](std::optional<QString> converted) {
         if (status && status->currentMessage() == doing)
             status->clearMessage();
         bool ok = false;
-        if (result.typeId() == QMetaType::QString) {
+        if (converted) {
             QString why;
-            ok = ExportWriter::writeFileAtomically(path, result.toString().toUtf8(), &why);
+            ok = ExportWriter::writeFileAtomically(path, converted->toUtf8(), &why);
             if (!ok)
                 BW_LOG_ERROR("writeExport(to:format:document:page:)", why);
         } else {
-            BW_LOG_ERROR("writeExport(to:format:document:page:)",
-                         QStringLiteral("The code editor page gave no text."));
+            BW_LOG_ERROR("writeExport(to:format:document:page:)", QStringLiteral("The code editor page gave no text."));
         }
         if (!ok)
             ExportWriter::presentFailure(format);
-        if (self)
-            emit self->exportFinished(ok);
+        emit exportFinished(ok);
     });
     return true;
 }

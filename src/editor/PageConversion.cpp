@@ -1,7 +1,7 @@
 #include "editor/PageConversion.h"
 
 #include "editor/EditorPageFiles.h"
-#include "editor/ScriptLiteral.h"
+#include "editor/PageConverter.h"
 #include "editor/WebEditorPage.h"
 
 #include <QEventLoop>
@@ -33,24 +33,27 @@ std::optional<QString> convert(const QString& function, const QByteArray& jsonTe
     });
     if (!EditorPageFiles::loadPage(page, pageDirectory, false, "convert"))
         return fail(QStringLiteral("the editor page is missing or unreadable in %1").arg(pageDirectory));
-    QTimer::singleShot(kLoadTimeoutMs, &loop, &QEventLoop::quit);
+    QTimer loadTimeout;
+    loadTimeout.setSingleShot(true);
+    QObject::connect(&loadTimeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    loadTimeout.start(kLoadTimeoutMs);
     loop.exec();
+    loadTimeout.stop();
     if (!loaded)
         return fail(QStringLiteral("the editor page did not load"));
 
-    std::optional<QVariant> answer;
-    page.runJavaScript(ScriptLiteral::conversionScript(function, QString::fromUtf8(jsonText)),
-                       [&](const QVariant& result) {
-                           answer = result;
-                           loop.quit();
-                       });
+    std::optional<std::optional<QString>> answer;
+    PageConverter::convert(page, function, jsonText, &loop, [&](std::optional<QString> converted) {
+        answer = std::move(converted);
+        loop.quit();
+    });
     if (!answer)
         loop.exec();
-    if (!answer || answer->typeId() != QMetaType::QString) {
+    if (!answer || !*answer) {
         const QString error = page.lastScriptError();
         return fail(error.isEmpty() ? QStringLiteral("the editor page gave no text") : error);
     }
-    return answer->toString();
+    return std::move(**answer);
 }
 
 } // namespace PageConversion

@@ -1045,6 +1045,53 @@ void EditorBridgeTest::exportWaitsForThePageToLoad()
     QCOMPARE(app.page.scripts.filter(QStringLiteral("toyaml(")).size(), 1);
 }
 
+void EditorBridgeTest::largeExportComesBackInParts_data()
+{
+    QTest::addColumn<QVariantList>("answers");
+    QTest::addColumn<QByteArray>("written"); // empty: the export fails
+    QTest::newRow("three parts") << QVariantList{3, QStringLiteral("<a>"), QStringLiteral("\u00e9"), QStringLiteral("</a>\n")}
+                                 << QByteArray("<a>\xC3\xA9</a>\n");
+    QTest::newRow("conversion failed") << QVariantList{QVariant()} << QByteArray();
+    QTest::newRow("no parts") << QVariantList{0} << QByteArray();
+    QTest::newRow("count as text") << QVariantList{QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("b")}
+                                   << QByteArray();
+    QTest::newRow("a part missing") << QVariantList{2, QStringLiteral("a"), QVariant()} << QByteArray();
+}
+
+void EditorBridgeTest::largeExportComesBackInParts()
+{
+    QFETCH(QVariantList, answers);
+    QFETCH(QByteArray, written);
+    Bridge app;
+    QVERIFY(app.ready());
+    // Too long for the result of one script.
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[\"%1\"]").arg(QString(17 << 20, QLatin1Char('x')))));
+    QVERIFY(app.settle());
+    const qsizetype scripts = app.page.scripts.size();
+    const QString path = app.pageDir.filePath(QStringLiteral("large.xml"));
+    app.prompts.savePaths.push_back(path);
+    app.page.answers.assign(answers.begin(), answers.end());
+    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Xml));
+    QTRY_COMPARE(finished.count(), 1);
+
+    const QStringList sent = app.page.scripts.mid(scripts);
+    QVERIFY(sent.first().startsWith(QStringLiteral("convertInParts('toxml', '[\"xxx")));
+    QCOMPARE(sent.first(), QStringLiteral("convertInParts('toxml', '") +
+                               ScriptLiteral::scriptStringLiteral(QString::fromUtf8(app.json())) + QStringLiteral("')"));
+    for (qsizetype i = 1; i < sent.size(); ++i)
+        QCOMPARE(sent[i], QStringLiteral("convertedPart(%1)").arg(i - 1));
+    QCOMPARE(finished.first().first().toBool(), !written.isEmpty());
+    if (written.isEmpty()) {
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(app.alerts.alerts.size(), 1);
+        QCOMPARE(app.alerts.alerts.first().message, QStringLiteral("Document contents could not be exported as XML."));
+    } else {
+        QCOMPARE(readFile(path), written);
+        QVERIFY(app.alerts.alerts.isEmpty());
+    }
+}
+
 void EditorBridgeTest::exportWithoutAPageFails_data()
 {
     QTest::addColumn<int>("format");

@@ -56,6 +56,8 @@ private slots:
     void failedConversionWritesNothing_data();
     void failedConversionWritesNothing();
     void exportWaitsForThePageToLoad();
+    void largeExportComesBackInParts_data();
+    void largeExportComesBackInParts();
     void exportWithoutAPageFails_data();
     void exportWithoutAPageFails();
 };

@@ -18,6 +18,7 @@ private slots:
     void exportsReadBackByIndependentReaders_data();
     void exportsReadBackByIndependentReaders();
     void xmlExportRefusesTextXmlCannotCarry();
+    void largeExportComesBackWhole();
     void darkAppearanceLoadsDarkPageOnce();
     void missingPageIsLoggedAndWindowStillWorks();
 };
