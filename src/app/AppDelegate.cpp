@@ -69,8 +69,9 @@ AppDelegate::~AppDelegate()
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
     // In a text field or the code editor, the keys that delete or select by word edit the text; as window
-    // shortcuts they would remove, collapse or expand outline rows instead.
-    if (event->type() == QEvent::ShortcutOverride && isTextEditor(watched)) {
+    // shortcuts they would remove, collapse or expand outline rows instead. The focus widget is asked rather
+    // than `watched`, which may be one of the web engine's internal objects.
+    if (event->type() == QEvent::ShortcutOverride && isTextEditor(QApplication::focusWidget())) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::DeleteStartOfWord) || key->matches(QKeySequence::DeleteEndOfWord) ||
             key->matches(QKeySequence::SelectPreviousWord) || key->matches(QKeySequence::SelectNextWord) ||
@@ -82,12 +83,13 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-bool AppDelegate::isTextEditor(QObject* object) const
+bool AppDelegate::isTextEditor(QWidget* widget) const
 {
-    if (qobject_cast<QLineEdit*>(object))
+    if (!widget)
+        return false;
+    if (qobject_cast<QLineEdit*>(widget))
         return true;
-    auto* widget = qobject_cast<QWidget*>(object);
-    return widget && m_editorView && (widget == m_editorView || m_editorView->isAncestorOf(widget));
+    return m_editorView && (widget == m_editorView || m_editorView->isAncestorOf(widget));
 }
 
 void AppDelegate::setPrompts(Prompts* prompts)

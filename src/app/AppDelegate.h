@@ -316,7 +316,7 @@ private:
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
     void applyPageText(const QString& text);
-    bool isTextEditor(QObject* object) const;
+    bool isTextEditor(QWidget* widget) const;
     void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);
     Prompts& prompts();
