@@ -59,10 +59,8 @@ void ContentPusher::pushNow()
         return;
     m_wanted = false;
     std::optional<QByteArray> text = m_page ? m_source() : std::nullopt;
-    if (!text) {
-        emit idle();
+    if (!text)
         return;
-    }
     if (text->size() < kWorkerThreshold) {
         send(ScriptLiteral::updateContentScript(QString::fromUtf8(*text)));
         return;
@@ -105,8 +103,6 @@ void ContentPusher::finished(quint64 epoch, bool reached)
     emit pushed();
     if (m_wanted)
         schedule();
-    else if (isIdle())
-        emit idle();
 }
 
 void ContentPusher::pageReloaded()

@@ -38,7 +38,6 @@ public:
 signals:
     // The page has answered a push.
     void pushed();
-    void idle();
 
 private:
     void schedule();
