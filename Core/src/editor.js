@@ -173,7 +173,6 @@ window.typeAt = (from, to, text) => {
     return true;
 };
 window.typeText = text => window.typeAt(0, view.state.doc.length, text);
-window.editedTextIsPending = () => editTimer !== null;
 window.selectAllText = () => {
     view.focus();
     view.dispatch({ selection: { anchor: 0, head: view.state.doc.length } });
