@@ -756,6 +756,24 @@ void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
 // ---------------------------------------------------------------------------------------------------------
 // Pushing
 
+void EditorBridgeTest::unreadablePageIsLogged()
+{
+    // A file that opens but cannot be read: reading this process's memory from address 0 fails.
+    PaletteGuard palette;
+    useAppearance(false);
+    Bridge app(false);
+    QVERIFY(QFile::remove(app.pagePath(false)));
+    QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), app.pagePath(false)));
+    LogRecorder log;
+    app.launch();
+
+    QVERIFY(app.page.loadedHtml.isEmpty());
+    QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
+    QVERIFY(!log.lines.join(QLatin1Char('\n')).contains(QStringLiteral("Could not locate editor HTML resource")));
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[1]")));
+    QCOMPARE(app.json(), QByteArray("[1]"));
+}
+
 void EditorBridgeTest::documentChangesArePushed_data()
 {
     QTest::addColumn<int>("change");

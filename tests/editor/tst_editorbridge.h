@@ -39,6 +39,7 @@ private slots:
     void pageIsChosenByAppearance_data();
     void pageIsChosenByAppearance();
     void missingPageIsLoggedWithoutFallback();
+    void unreadablePageIsLogged();
 
     // Pushing the document into the page.
     void documentChangesArePushed_data();
