@@ -143,6 +143,20 @@ function updateContent(text, _reset) {
 }
 
 window.updateContent = updateContent;
+
+// A very long text arrives in parts before the updateContent call that shows it.
+let pushedParts = [];
+window.stagePushedText = (part, first) => {
+    if (first)
+        pushedParts = [];
+    pushedParts.push(part);
+    return true;
+};
+window.takePushedText = () => {
+    const text = pushedParts.join('');
+    pushedParts = [];
+    return text;
+};
 window.toxml = toxml;
 window.toyaml = toyaml;
 

@@ -12,6 +12,29 @@ namespace {
 // Below this size the script is cheaper to build in place than to hand to a worker.
 constexpr qsizetype kWorkerThreshold = 1 << 20;
 
+// The scripts of one push: the text's parts to stage in the page (none for a text sent whole), then the
+// updateContent call.
+QStringList pushScripts(const QByteArray& utf8, qsizetype partLength)
+{
+    const QString text = QString::fromUtf8(utf8);
+    if (text.size() <= partLength)
+        return {ScriptLiteral::updateContentScript(text)};
+    QStringList scripts;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype length = std::min(partLength, text.size() - start);
+        // A surrogate pair stays in one part: each part is a string of its own on the way.
+        if (start + length < text.size() && text.at(start + length - 1).isHighSurrogate())
+            --length;
+        // The first part starts afresh, dropping what a push cut short may have left.
+        scripts << QStringLiteral("stagePushedText('") +
+                       ScriptLiteral::scriptStringLiteral(QStringView(text).sliced(start, length)) +
+                       (start == 0 ? QStringLiteral("', true)") : QStringLiteral("', false)"));
+        start += length;
+    }
+    scripts << QStringLiteral("updateContent(takePushedText(), true)");
+    return scripts;
+}
+
 } // namespace
 
 ContentPusher::ContentPusher(TextSource source, QObject* parent)
@@ -23,6 +46,11 @@ ContentPusher::ContentPusher(TextSource source, QObject* parent)
 void ContentPusher::setPage(EditorPage* page)
 {
     m_page = page;
+}
+
+void ContentPusher::setPartLength(qsizetype length)
+{
+    m_partLength = std::max<qsizetype>(length, 2);
 }
 
 void ContentPusher::request()
@@ -62,34 +90,46 @@ void ContentPusher::pushNow()
     if (!text)
         return;
     if (text->size() < kWorkerThreshold) {
-        send(ScriptLiteral::updateContentScript(QString::fromUtf8(*text)));
+        send(pushScripts(*text, m_partLength));
         return;
     }
     m_preparing = true;
-    auto* watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+    auto* watcher = new QFutureWatcher<QStringList>(this);
+    connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher] {
         m_preparing = false;
-        const QString script = watcher->result();
+        const QStringList scripts = watcher->result();
         watcher->deleteLater();
-        send(script);
+        send(scripts);
     });
     watcher->setFuture(QtConcurrent::run(
-        [bytes = std::move(*text)] { return ScriptLiteral::updateContentScript(QString::fromUtf8(bytes)); }));
+        [bytes = std::move(*text), partLength = m_partLength] { return pushScripts(bytes, partLength); }));
 }
 
-void ContentPusher::send(const QString& script)
+void ContentPusher::send(QStringList scripts)
 {
-    if (!m_page) {
-        finished(m_epoch, false);
+    m_inFlight = true;
+    sendNext(std::make_shared<QStringList>(std::move(scripts)), m_epoch);
+}
+
+void ContentPusher::sendNext(std::shared_ptr<QStringList> scripts, quint64 epoch)
+{
+    if (!m_page || epoch != m_epoch) {
+        finished(epoch, false);
         return;
     }
-    m_inFlight = true;
-    const quint64 epoch = m_epoch;
+    const QString script = scripts->takeFirst();
+    const bool last = scripts->isEmpty();
     QPointer<ContentPusher> self(this);
-    // A push that fails is not retried and nothing is reported; the page answers true once it shows the text.
-    m_page->runJavaScript(script, [self, epoch](const QVariant& result) {
-        if (self)
-            self->finished(epoch, result.typeId() == QMetaType::Bool && result.toBool());
+    // One script at a time, so the window runs between the parts of a long text. A push that fails is not
+    // retried and nothing is reported; the page answers true once it holds each part and shows the text.
+    m_page->runJavaScript(script, [self, scripts, epoch, last](const QVariant& result) {
+        if (!self)
+            return;
+        const bool reached = result.typeId() == QMetaType::Bool && result.toBool();
+        if (last || !reached)
+            self->finished(epoch, reached && last);
+        else
+            self->sendNext(scripts, epoch);
     });
 }
 

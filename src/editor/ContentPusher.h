@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
+#include <memory>
 #include <functional>
 #include <optional>
 
@@ -11,7 +13,9 @@ class EditorPage;
 // Pushes the document's text into the editor page. Requests that arrive while a push is being prepared or
 // while the page is still taking the last one are merged into one push of the latest text, so a burst of
 // edits to a large document costs one push, and the page always ends up with the latest document. Large
-// texts are turned into a script on a worker thread.
+// texts are turned into a script on a worker thread. A very long text goes in parts that the page stages
+// (stagePushedText('…', first)) before updateContent(takePushedText(), true): handing the engine one script of
+// hundreds of megabytes held up the window for up to a second and a half.
 class ContentPusher : public QObject
 {
     Q_OBJECT
@@ -23,6 +27,8 @@ public:
     explicit ContentPusher(TextSource source, QObject* parent = nullptr);
 
     void setPage(EditorPage* page);
+    // Texts longer than this many characters are pushed in parts of this length.
+    void setPartLength(qsizetype length);
     // Asks for a push of the current text.
     void request();
     // Pushes only when the page may not have the latest text: no push has reached it since it loaded or
@@ -42,7 +48,8 @@ signals:
 private:
     void schedule();
     void pushNow();
-    void send(const QString& script);
+    void send(QStringList scripts);
+    void sendNext(std::shared_ptr<QStringList> scripts, quint64 epoch);
     void finished(quint64 epoch, bool reached);
 
     TextSource m_source;
@@ -53,5 +60,6 @@ private:
     bool m_inFlight = false;
     // The page may lack the latest text.
     bool m_behind = true;
+    qsizetype m_partLength = qsizetype(1) << 23;
     quint64 m_epoch = 0;
 };

@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
+#include "editor/ContentPusher.h"
 #include "editor/ScriptLiteral.h"
 #include "model/Document.h"
 #include "model/ExportFormat.h"
@@ -874,6 +875,86 @@ void EditorBridgeTest::burstOfEditsMakesOnePush()
     QTest::qWait(50);
     QCOMPARE(app.pushCount(), pushes + 1);
     QCOMPARE(app.lastPush(), ScriptLiteral::updateContentScript(u"{\"counter\":50}"));
+}
+
+namespace {
+
+// The text a push in parts hands over: its staged parts in order, checked for their form on the way.
+std::optional<QString> stagedText(const QStringList& scripts)
+{
+    QString text;
+    for (qsizetype i = 0; i + 1 < scripts.size(); ++i) {
+        const QString suffix = i == 0 ? QStringLiteral("', true)") : QStringLiteral("', false)");
+        const auto literal = literalIn(scripts[i], QStringLiteral("stagePushedText('"), suffix);
+        const auto part = literal ? unescapeLiteral(*literal) : std::nullopt;
+        if (!part || part->isEmpty() || part->back().isHighSurrogate())
+            return std::nullopt;
+        text += *part;
+    }
+    if (scripts.isEmpty() || scripts.last() != QStringLiteral("updateContent(takePushedText(), true)"))
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+void EditorBridgeTest::longTextIsPushedInParts()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    app.delegate.editorPusher()->setPartLength(10);
+    const qsizetype before = app.page.scripts.size();
+    // Emoji everywhere, so that some part would otherwise end between the halves of a pair.
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": "it's \ud83d\ude00\ud83d\ude00\ud83d\ude00 \\ x", "b": [1, 9007199254740993]})")));
+    QVERIFY(app.settle());
+    const QStringList sent = app.page.scripts.mid(before);
+    QVERIFY2(sent.size() > 3, qPrintable(sent.join(QLatin1Char('\n'))));
+    QCOMPARE(stagedText(sent).value_or(QStringLiteral("<not a push in parts>")).toUtf8(), app.json());
+
+    // A short text still goes whole.
+    app.delegate.editorPusher()->setPartLength(1000);
+    app.document()->root()->child(0)->setValueLabel(QStringLiteral("short"));
+    QVERIFY(app.settle());
+    QCOMPARE(app.lastPush(), app.currentPush());
+}
+
+void EditorBridgeTest::pushInPartsStopsAtAFailedPart()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.waitPastTimedPush());
+    app.delegate.editorPusher()->setPartLength(8);
+    const qsizetype before = app.page.scripts.size();
+    app.page.answers = {true, QVariant()}; // the second part is refused
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three", "four"])")));
+    QVERIFY(app.settle());
+    const QStringList sent = app.page.scripts.mid(before);
+    QCOMPARE(sent.size(), 2);
+    QVERIFY(sent.at(1).startsWith(QStringLiteral("stagePushedText(")));
+
+    // The page lacks the text, so the next push goes out whole and starts afresh.
+    app.document()->root()->child(0)->setValueLabel(QStringLiteral("uno"));
+    QVERIFY(app.settle());
+    const QStringList again = app.page.scripts.mid(before + 2);
+    QCOMPARE(stagedText(again).value_or(QStringLiteral("<not a push in parts>")).toUtf8(), app.json());
+}
+
+void EditorBridgeTest::reloadDropsTheRestOfAPushInParts()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    app.delegate.editorPusher()->setPartLength(8);
+    app.page.holdAnswers = true;
+    const qsizetype before = app.page.scripts.size();
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three", "four"])")));
+    QTRY_COMPARE(app.page.scripts.size(), before + 1);
+    // The page reloads while holding the first part: its answer never comes, and the rest is not sent.
+    app.page.held.clear();
+    app.page.holdAnswers = false;
+    app.page.finishLoading();
+    QVERIFY(app.settle());
+    const QStringList sent = app.page.scripts.mid(before + 1);
+    QCOMPARE(stagedText(sent).value_or(QStringLiteral("<not a push in parts>")).toUtf8(), app.json());
 }
 
 void EditorBridgeTest::editsWaitForTheUnansweredPush()

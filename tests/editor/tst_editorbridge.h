@@ -47,6 +47,9 @@ private slots:
     void pageGetsTheTextOnceLoaded();
     void reloadDoesNotWaitForTheOldPage();
     void burstOfEditsMakesOnePush();
+    void longTextIsPushedInParts();
+    void pushInPartsStopsAtAFailedPart();
+    void reloadDropsTheRestOfAPushInParts();
     void editsWaitForTheUnansweredPush();
     void timedPushOnlyWhenThePageMayLackTheText_data();
     void timedPushOnlyWhenThePageMayLackTheText();

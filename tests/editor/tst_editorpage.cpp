@@ -119,6 +119,22 @@ void EditorPageTest::pushesMergeAndEndWithTheLatestDocument()
     QVERIFY2(pushed.count() < 10, qPrintable(QString::number(pushed.count())));
 }
 
+void EditorPageTest::longTextIsPushedInParts()
+{
+    PageApp app;
+    app.delegate.editorPusher()->setPartLength(1000);
+    QString json = QStringLiteral("[");
+    for (int i = 0; i < 500; ++i)
+        json += QStringLiteral("\"\u00e9\U0001F600 %1 it's \\\\\", ").arg(i);
+    json += QStringLiteral("9007199254740993]");
+    QVERIFY(app.delegate.loadJSONString(json));
+    QVERIFY2(app.showsDocument(), qPrintable(app.pageText().left(200)));
+    QVERIFY(app.pageText().contains(QStringLiteral("\n  9007199254740993\n]")));
+    // And once more, replacing what the first push staged.
+    app.delegate.TheDocument()->root()->child(0)->setValueLabel(QStringLiteral("first"));
+    QVERIFY(app.showsDocument());
+}
+
 void EditorPageTest::editInPageReplacesTreeWithoutPushBack()
 {
     PageApp app;

@@ -11,6 +11,7 @@ class EditorPageTest : public QObject
 private slots:
     void pushedTextKeepsEveryCharacterAndNumber();
     void pushesMergeAndEndWithTheLatestDocument();
+    void longTextIsPushedInParts();
     void editInPageReplacesTreeWithoutPushBack();
     void invalidEditKeepsTreeAndReportsError();
     void longEditInPageArrivesWhole();
