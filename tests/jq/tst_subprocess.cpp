@@ -377,9 +377,12 @@ private slots:
         const QByteArray fifo = QFile::encodeName(directory.filePath(QStringLiteral("go")));
         QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
         auto recorder = Recorder::make();
+        // Each read repeats until it gets a line: a shell quick enough to open the FIFO again while the test
+        // still holds its end reads end-of-file, which is not the go-ahead.
         auto runner = Subprocess::create({QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                                          QStringLiteral("printf a; printf x >&2; read v < \"$0\"; "
-                                                         "printf b; printf y >&2; read v < \"$0\"; printf c"),
+                                          QStringLiteral("printf a; printf x >&2; until read v < \"$0\"; do :; done; "
+                                                         "printf b; printf y >&2; until read v < \"$0\"; do :; done; "
+                                                         "printf c"),
                                           QString::fromLocal8Bit(fifo)});
         QVERIFY(!runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
                                 Recorder::onTermination(recorder)));
