@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
+#include "editor/WebEngineSetup.h"
 #include "model/NodeKind.h"
 #include "model/Settings.h"
 #include "model/TreeNode.h"
@@ -20,7 +21,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -92,9 +92,7 @@ void row(const char* what, double seconds, double stall)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    WebEngineSetup::prepareProcess();
     QApplication application(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);

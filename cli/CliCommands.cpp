@@ -1,7 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "editor/EditorPageFiles.h"
-#include "editor/PageConversion.h"
+#include "editor/PageConverter.h"
 #include "model/Document.h"
 #include "model/ExportWriter.h"
 #include "model/FilterPass.h"
@@ -192,7 +192,7 @@ std::optional<QByteArray> pageExport(const Document& document, ExportFormat form
         return std::nullopt;
     const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
     const std::optional<QString> converted =
-        PageConversion::convert(function, *text, EditorPageFiles::defaultDirectory(), why);
+        PageConverter::convertInHiddenPage(function, *text, EditorPageFiles::defaultDirectory(), why);
     if (!converted)
         return std::nullopt;
     return converted->toUtf8();

@@ -1,10 +1,10 @@
 #include "cli/CliCommands.h"
+#include "editor/WebEngineSetup.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -17,10 +17,7 @@ int main(int argc, char** argv)
         // The page runs in a web engine that never shows a window.
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        // Chromium refuses to start its sandbox as root; the page it loads is our own local file.
-        if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        WebEngineSetup::prepareProcess();
         // The web engine reports its start-up on the way; a terminal wants only the command's own messages.
         if (!qEnvironmentVariableIsSet("BRACKWELL_LOG_TO_STDERR"))
             qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {

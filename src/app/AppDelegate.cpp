@@ -249,14 +249,19 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     // The old tree stays alive until the outline and the selection have let go of it.
     std::unique_ptr<Document> old = std::move(m_document);
     m_document = std::move(document);
-    if (m_currentNode)
-        m_currentNode->setSelected(false);
-    setCurrentNode(nullptr);
-    m_outlineModel->setRoot(m_document ? m_document->root() : nullptr);
-    outlineViewSelectionDidChange();
+    showTree(m_document ? m_document->root() : nullptr);
     emit TheDocumentChanged();
     ++m_pageTextGeneration;
     updateWebviewContent();
+}
+
+void AppDelegate::showTree(TreeNode* root)
+{
+    if (m_currentNode)
+        m_currentNode->setSelected(false);
+    setCurrentNode(nullptr);
+    m_outlineModel->setRoot(root);
+    outlineViewSelectionDidChange();
 }
 
 void AppDelegate::showLoadFailure()

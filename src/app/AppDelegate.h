@@ -287,6 +287,9 @@ private:
     void setupOutlineContextMenu();
     void setupSearchMenu();
     void installDocument(std::unique_ptr<Document> document);
+    // Points the outline at `root`, dropping the selection. The caller keeps the old tree alive until then,
+    // since the outline and the selection still point into it.
+    void showTree(TreeNode* root);
     void setSubtitle(const QString& subtitle);
     void setLoading(bool loading);
     void setCurrentNode(TreeNode* node);
@@ -377,7 +380,6 @@ private:
     QPointer<QWebEngineView> m_editorView;
     QString m_editorPageDirectory;
     bool m_pageIsDark = false;
-    bool m_pageLoading = false;
     std::vector<std::function<void()>> m_afterPageLoad;
     ContentPusher* m_pusher = nullptr;
     QString m_jsonError;

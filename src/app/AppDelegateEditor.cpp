@@ -77,17 +77,17 @@ void AppDelegate::setupWebview()
     connect(m_webview, &EditorPage::loadFinished, this, &AppDelegate::webViewDidFinish);
     m_pusher->setPage(m_webview);
     m_pageIsDark = EditorPageFiles::systemAppearanceIsDark();
-    m_pageLoading = EditorPageFiles::loadPage(*m_webview, editorPageDirectory(), m_pageIsDark, "setupWebview()");
+    if (EditorPageFiles::loadPage(*m_webview, editorPageDirectory(), m_pageIsDark, "setupWebview()"))
+        m_pusher->pageLoading();
 }
 
 void AppDelegate::webViewDidFinish(bool)
 {
-    m_pageLoading = false;
+    // Pushes wait while the page loads (they would go nowhere); the page gets the text now that it can take it.
+    m_pusher->pageReloaded();
     // Exports asked for while the page was loading.
     for (const auto& run : std::exchange(m_afterPageLoad, {}))
         run();
-    // A push sent while the page was loading went nowhere; the page gets the text now that it can take it.
-    m_pusher->pageReloaded();
     updateWebviewContent();
 }
 
@@ -198,11 +198,7 @@ void AppDelegate::applyPageTree(OwnedTree root)
         // The old tree stays alive until the outline and the selection have let go of it.
         OwnedTree old = m_document->takeRoot();
         m_document->setRoot(std::move(root));
-        if (m_currentNode)
-            m_currentNode->setSelected(false);
-        setCurrentNode(nullptr);
-        m_outlineModel->setRoot(m_document->root());
-        outlineViewSelectionDidChange();
+        showTree(m_document->root());
     }
     expandAllRows();
     if (m_document) {
@@ -224,7 +220,7 @@ bool AppDelegate::startPageExport(const QString& path, ExportFormat format)
         ExportWriter::presentFailure(format);
         return false;
     }
-    if (m_pageLoading) {
+    if (m_pusher->pageIsLoading()) {
         m_afterPageLoad.push_back([this, path, format] { startPageExport(path, format); });
         return true;
     }

@@ -3,19 +3,15 @@
 #include "app/MainWindow.h"
 #include "app/MessageBoxAlerts.h"
 #include "app/SingleInstance.h"
+#include "editor/WebEngineSetup.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
-#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
-    // The code editor's web engine shares its OpenGL contexts with the window; this must precede the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // Chromium refuses to start its sandbox as root; the page it shows is our own local file.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    WebEngineSetup::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brackwell"));
     QApplication::setOrganizationName(QStringLiteral("Brackwell"));

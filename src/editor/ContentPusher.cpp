@@ -74,7 +74,7 @@ void ContentPusher::pageHasLatest()
 
 void ContentPusher::schedule()
 {
-    if (m_scheduled || m_preparing || m_inFlight)
+    if (m_scheduled || m_preparing || m_inFlight || m_loading)
         return;
     m_scheduled = true;
     QTimer::singleShot(0, this, &ContentPusher::pushNow);
@@ -145,8 +145,14 @@ void ContentPusher::finished(quint64 epoch, bool reached)
         schedule();
 }
 
+void ContentPusher::pageLoading()
+{
+    m_loading = true;
+}
+
 void ContentPusher::pageReloaded()
 {
+    m_loading = false;
     ++m_epoch;
     m_inFlight = false;
     m_behind = true;

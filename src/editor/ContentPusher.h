@@ -36,8 +36,11 @@ public:
     void requestIfBehind();
     // The page's own text is the latest (the document was just made from it).
     void pageHasLatest();
+    // The page is loading: a push now would be lost, so requests wait for pageReloaded().
+    void pageLoading();
     // The page was (re)loaded: it holds no text, and answers still awaited from the old page will not come.
     void pageReloaded();
+    bool pageIsLoading() const { return m_loading; }
     // Nothing is waiting to go out or to be answered.
     bool isIdle() const { return !m_scheduled && !m_preparing && !m_inFlight && !m_wanted; }
 
@@ -58,6 +61,7 @@ private:
     bool m_scheduled = false;
     bool m_preparing = false;
     bool m_inFlight = false;
+    bool m_loading = false;
     // The page may lack the latest text.
     bool m_behind = true;
     qsizetype m_partLength = qsizetype(1) << 23;

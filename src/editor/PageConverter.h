@@ -20,6 +20,12 @@ using Done = std::function<void(std::optional<QString> converted)>;
 // when `context` is gone by then.
 void convert(EditorPage& page, const QString& function, const QByteArray& jsonText, QObject* context, Done done);
 
+// The same without a window: the editor page is loaded into a page that is never shown (a QGuiApplication
+// is needed, on any platform, offscreen too), converts, and is gone. The converted text, or nothing with
+// `*why` set.
+std::optional<QString> convertInHiddenPage(const QString& function, const QByteArray& jsonText,
+                                           const QString& pageDirectory, QString* why);
+
 // Texts at least this long are converted in parts.
 constexpr qsizetype kPartsThreshold = qsizetype(16) << 20;
 

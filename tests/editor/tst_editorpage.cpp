@@ -11,6 +11,7 @@
 #include "app/OutlineView.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
+#include "editor/WebEngineSetup.h"
 #include "model/Document.h"
 #include "model/TreeNode.h"
 
@@ -363,7 +364,7 @@ void EditorPageTest::missingPageIsLoggedAndWindowStillWorks()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineSetup::prepareProcess();
     QApplication application(argc, argv);
     EditorPageTest test;
     return QTest::qExec(&test, argc, argv);
