@@ -213,6 +213,7 @@ void Document::documentFromTextAsync(QString text, QObject* context, Completion 
 void Document::setSaved(bool saved)
 {
     m_saved = saved;
+    emit savedChanged(saved);
     Notifications::instance()->postSavedStatusChanged();
 }
 

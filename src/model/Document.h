@@ -59,6 +59,8 @@ public:
 signals:
     // save() was asked of a document without a file.
     void saveAsRequested();
+    // The saved flag was assigned; emitted on the assigning thread, before SavedStatusChanged.
+    void savedChanged(bool saved);
 
 private:
     Document() = default;

@@ -120,6 +120,14 @@ void NodeStore::growKeyTable()
     m_keys.swap(table);
 }
 
+std::size_t NodeStore::allocatedBytes() const
+{
+    std::size_t bytes = m_keys.capacity() * sizeof(const NodeKey*);
+    for (const Chunk& chunk : m_chunks)
+        bytes += chunk.size;
+    return bytes;
+}
+
 const NodeKey* NodeStore::intern(std::string_view text)
 {
     if (text.empty())

@@ -36,6 +36,8 @@ public:
     const char* newString(std::string_view text);
     // The empty name is no key (nullptr).
     const NodeKey* intern(std::string_view text);
+    // Memory the store holds: its blocks and its key table.
+    std::size_t allocatedBytes() const;
 
     // Descriptions of collections, valid for one tree generation.
     QHash<const TreeNode*, QString> descriptions;

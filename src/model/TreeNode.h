@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/NodeKind.h"
+#include "model/NodeState.h"
 #include "model/NodeStore.h"
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 #include <vector>
 
 class JsonValue;
+class ReplaceLog;
 class TreeNode;
 
 // Owning handle of a whole tree: destroying it frees every node of the tree at once.
@@ -141,9 +143,25 @@ public:
     // Replaces `find` by `replacement` in the string values of this subtree and, with `includeKeys`, in its
     // names; returns how many names and values changed (a value with three hits counts once). A rename that
     // would give a member the name another member of its object has is skipped and counted in `skippedKeys`,
-    // so that no member is lost. One TreeDataChanged is posted at the end when anything changed.
+    // so that no member is lost. One TreeDataChanged is posted at the end when anything changed. `log`, when
+    // given, receives every change so that the run can be taken back.
     qsizetype replaceAll(const QString& find, const QString& replacement, bool caseSensitive, bool includeKeys,
-                         qsizetype* skippedKeys = nullptr);
+                         qsizetype* skippedKeys = nullptr, ReplaceLog* log = nullptr);
+
+    // --- Taking edits back (see TreeNodeHistory.cpp) ---
+
+    NodeState state() const;
+    // Puts back a state taken earlier, announced like the edit it reverses. Sound while every later edit of
+    // this node has been taken back in turn, as a linear history does.
+    void restoreState(const NodeState& state);
+    // Puts a node that was a child of this one back at `index`, or takes the child at `index` out; the
+    // subtree is kept as it is. Announced like Add Row and Remove Row, with the outline's change signals.
+    void insertChild(qsizetype index, TreeNode* node);
+    void removeChild(qsizetype index);
+    // The stored string and name handles, for replaying a replace-all without copying texts.
+    const char* storedString() const { return m_valueType == StringValue ? m_value.text : nullptr; }
+    void setStoredString(const char* blob);
+    void setNameKey(const NodeKey* key) { m_name = key; }
 
     // --- Process-wide state ---
 
@@ -177,6 +195,8 @@ private:
         FilterVisible = 16,
     };
     static void appendLeafText(std::string& out, const TreeNode* node, std::string_view nullText);
+    // Drops the child list without writing to it, so that a state taken before still finds it intact.
+    void detachChildren();
     void setFlag(Flag flag, bool on) { m_flags = on ? (m_flags | flag) : (m_flags & ~flag); }
     bool isStoreRoot() const { return m_up & 1; }
     void adoptStore(NodeStore* store) { m_up = reinterpret_cast<std::uintptr_t>(store) | 1; }

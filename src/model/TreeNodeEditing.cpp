@@ -37,6 +37,15 @@ void TreeNode::setChildren(std::span<TreeNode* const> children)
     announceEdit();
 }
 
+void TreeNode::detachChildren()
+{
+    // The new children go into a list of their own: the dropped ones stay listed where a kept state of this
+    // node points, however the node is edited afterwards.
+    m_children = nullptr;
+    m_childCount = 0;
+    announceEdit();
+}
+
 void TreeNode::setValueLabel(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
@@ -113,7 +122,7 @@ void TreeNode::setKindLabel(const QString& label)
         setKind(qint64(label == QLatin1String("Array") ? NodeKind::Array : NodeKind::Object));
         clearValue();
         emit notifications->filteredChildrenAboutToChange(this);
-        setChildren({});
+        detachChildren();
         insertNewChild(-1);
         emit notifications->filteredChildrenChanged(this);
         notifications->postReloadCurrentRow();
@@ -170,7 +179,7 @@ void TreeNode::setKindLabel(const QString& label)
 
     if (wasCollection) {
         emit notifications->filteredChildrenAboutToChange(this);
-        setChildren({});
+        detachChildren();
         emit notifications->filteredChildrenChanged(this);
     } else {
         // A change between two leaf kinds changes the document's JSON too, so it is announced like any

@@ -1,6 +1,7 @@
 // Replace-all over a subtree: literal text in string values and, optionally, in member names.
 #include "model/Log.h"
 #include "model/Notifications.h"
+#include "model/ReplaceLog.h"
 #include "model/TreeNode.h"
 #include "model/Utf8.h"
 
@@ -151,7 +152,7 @@ private:
 } // namespace
 
 qsizetype TreeNode::replaceAll(const QString& find, const QString& replacement, bool caseSensitive, bool includeKeys,
-                               qsizetype* skippedKeys)
+                               qsizetype* skippedKeys, ReplaceLog* log)
 {
     if (find.isEmpty())
         return 0;
@@ -177,7 +178,10 @@ qsizetype TreeNode::replaceAll(const QString& find, const QString& replacement, 
                     if (skippedKeys)
                         ++*skippedKeys;
                 } else {
+                    const NodeKey* before = node->nameKey();
                     node->setNameLabel(renamed);
+                    if (log)
+                        log->renamed(node, before, node->nameKey());
                     siblings.renamed(oldName, node->nameUtf8());
                     ++count;
                 }
@@ -188,7 +192,10 @@ qsizetype TreeNode::replaceAll(const QString& find, const QString& replacement, 
             QString replaced = value;
             replaced.replace(find, replacement, cs);
             if (replaced != value) {
+                const char* before = node->storedString();
                 node->setValueLabel(replaced);
+                if (log)
+                    log->rewrote(node, before, node->storedString());
                 ++count;
             }
         }
@@ -216,5 +223,7 @@ qsizetype TreeNode::replaceAll(const QString& find, const QString& replacement, 
         if (child->m_childCount > 0)
             stack.push_back({child, 0, MemberNames(child)});
     }
+    if (log)
+        log->finish();
     return count;
 }
