@@ -6,6 +6,7 @@
 #include "app/OutlineView.h"
 #include "app/SearchField.h"
 #include "app/UpdaterDialogs.h"
+#include "app/undo/UndoHistory.h"
 #include "editor/ContentPusher.h"
 #include "newsletter/MailingListManager.h"
 #include "model/Alerts.h"
@@ -29,6 +30,10 @@
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
 {
     m_outlineModel = new OutlineModel(this);
+    m_undo = new UndoHistory(this);
+    m_window->setUndoActions(m_undo->undoAction(), m_undo->redoAction());
+    connect(m_outlineModel, &OutlineModel::nodeEdited, this, &AppDelegate::recordCellEdit);
+    connect(m_undo, &UndoHistory::stepApplied, this, &AppDelegate::showEditStep);
     m_pusher = new ContentPusher([this] { return editorText(); }, this);
     m_window->outlineView()->setOutlineModel(m_outlineModel);
     m_dialogPrompts = std::make_unique<DialogPrompts>(m_window.get());
@@ -62,18 +67,21 @@ AppDelegate::~AppDelegate()
     for (QObject* child : m_window->findChildren<QObject*>())
         QObject::disconnect(child, nullptr, this, nullptr);
     m_window.reset();
-    // The outline refers into the document's tree; let go of it before the tree is freed.
+    // The outline and the history refer into the document's tree; let go of it before the tree is freed.
     m_outlineModel->setRoot(nullptr);
+    m_undo->reset(nullptr);
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
     // In a text field or the code editor, the keys that delete or select by word edit the text; as window
-    // shortcuts they would remove, collapse or expand outline rows instead. The focus widget is asked rather
-    // than `watched`, which may be one of the web engine's internal objects.
+    // shortcuts they would remove, collapse or expand outline rows instead. Undo and Redo there take back
+    // typing, not the document's edits. The focus widget is asked rather than `watched`, which may be one of
+    // the web engine's internal objects.
     if (event->type() == QEvent::ShortcutOverride && isTextEditor(QApplication::focusWidget())) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::DeleteStartOfWord) || key->matches(QKeySequence::DeleteEndOfWord) ||
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->matches(QKeySequence::DeleteStartOfWord) || key->matches(QKeySequence::DeleteEndOfWord) ||
             key->matches(QKeySequence::SelectPreviousWord) || key->matches(QKeySequence::SelectNextWord) ||
             (key->key() == Qt::Key_Backspace && key->modifiers() == Qt::ControlModifier)) {
             event->accept();
@@ -249,6 +257,7 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     // The old tree stays alive until the outline and the selection have let go of it.
     std::unique_ptr<Document> old = std::move(m_document);
     m_document = std::move(document);
+    m_undo->reset(m_document.get());
     showTree(m_document ? m_document->root() : nullptr);
     emit TheDocumentChanged();
     ++m_pageTextGeneration;

@@ -21,6 +21,8 @@
 #include <memory>
 
 class ContentPusher;
+class EditStep;
+class UndoHistory;
 class DownloaderPopover;
 class MailingListManager;
 class Updater;
@@ -74,6 +76,8 @@ public:
     OutlineModel* outlineModel() const { return m_outlineModel; }
     // Replaces the dialogs (tests answer from a script); not owned. nullptr restores the dialogs.
     void setPrompts(Prompts* prompts);
+    // The current document's edit history (Edit > Undo and Redo).
+    UndoHistory* undoHistory() const { return m_undo; }
 
     // --- State ---
     Document* TheDocument() const { return m_document.get(); }
@@ -322,10 +326,14 @@ private:
     bool isTextEditor(QWidget* widget) const;
     void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);
+    void recordCellEdit(TreeNode* node, const NodeState& before, int column);
+    // Shows an undone or redone step: its rows follow, and its node is selected.
+    void showEditStep(const EditStep& step, bool undone);
     Prompts& prompts();
 
     std::unique_ptr<MainWindow> m_window;
     OutlineModel* m_outlineModel = nullptr;
+    UndoHistory* m_undo = nullptr;
     std::unique_ptr<Prompts> m_dialogPrompts;
     Prompts* m_prompts = nullptr;
     std::unique_ptr<Document> m_document;

@@ -4,12 +4,14 @@
 
 #include "app/MainWindow.h"
 #include "app/OutlineModel.h"
+#include "app/undo/UndoHistory.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorMessages.h"
 #include "editor/EditorPageFiles.h"
 #include "editor/PageConverter.h"
 #include "editor/ScriptLiteral.h"
 #include "editor/WebEditorPage.h"
+#include "model/EditStep.h"
 #include "model/ExportWriter.h"
 #include "model/Log.h"
 
@@ -195,10 +197,13 @@ void AppDelegate::applyPageText(const QString& text)
 void AppDelegate::applyPageTree(OwnedTree root)
 {
     if (m_document) {
-        // The old tree stays alive until the outline and the selection have let go of it.
+        // The old tree stays alive until the outline and the selection have let go of it; then the history
+        // keeps it.
         OwnedTree old = m_document->takeRoot();
         m_document->setRoot(std::move(root));
         showTree(m_document->root());
+        m_undo->record(std::make_unique<TreeReplacementStep>(m_document.get(), std::move(old)),
+                       tr("Edit in Code Editor"));
     }
     expandAllRows();
     if (m_document) {

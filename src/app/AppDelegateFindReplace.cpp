@@ -3,7 +3,9 @@
 
 #include "app/FindReplaceDialog.h"
 #include "app/MainWindow.h"
+#include "app/undo/UndoHistory.h"
 #include "model/Alerts.h"
+#include "model/EditStep.h"
 #include "model/TreeNode.h"
 
 #include <QApplication>
@@ -39,7 +41,11 @@ void AppDelegate::performReplaceAll()
         return;
     }
     qsizetype skipped = 0;
-    const qsizetype count = m_document->root()->replaceAll(find, replacement, caseSensitive, includeKeys, &skipped);
+    ReplaceLog log;
+    const qsizetype count =
+        m_document->root()->replaceAll(find, replacement, caseSensitive, includeKeys, &skipped, &log);
+    if (log.size() > 0)
+        m_undo->record(std::make_unique<ReplaceAllStep>(std::move(log)), tr("Replace All"));
     refreshOutline();
     if (count > 0)
         updateWebviewContent();

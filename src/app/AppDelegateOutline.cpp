@@ -4,7 +4,9 @@
 #include "app/MainWindow.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
+#include "app/undo/UndoHistory.h"
 #include "model/Alerts.h"
+#include "model/EditStep.h"
 #include "model/Log.h"
 #include "model/SearchSettings.h"
 #include "model/TreeNode.h"
@@ -115,13 +117,19 @@ void AppDelegate::addForSelectedRow()
 {
     OutlineView* view = m_window->outlineView();
     const int row = view->selectedRow();
+    TreeNode* parent = nullptr;
+    qsizetype at = -1;
     if (row != -1 && m_currentNode) {
-        TreeNode* parent = m_currentNode->parent();
-        if (const auto index = m_currentNode->indexInParent(); parent && index)
-            parent->insertNewChild(*index + 1);
+        if (const auto index = m_currentNode->indexInParent(); m_currentNode->parent() && index) {
+            parent = m_currentNode->parent();
+            at = *index + 1;
+        }
     } else if (m_document && m_document->root()) {
-        m_document->root()->insertNewChild(-1);
+        parent = m_document->root();
+        at = parent->childCount();
     }
+    if (TreeNode* added = parent ? parent->insertNewChild(at) : nullptr)
+        m_undo->record(std::make_unique<RowStep>(RowStep::Change::Added, parent, at, added), tr("Add Row"));
     refreshOutline();
     // Without a row below (a childless root was selected) the selection stays where it was.
     const int next = row + 1 < m_outlineModel->rowCount() ? row + 1 : row;
@@ -150,12 +158,49 @@ void AppDelegate::removeSelectedRow()
     std::vector<TreeNode*> children(parent->children().begin(), parent->children().end());
     children.erase(children.begin() + *index);
     parent->setChildren(children);
+    m_undo->record(std::make_unique<RowStep>(RowStep::Change::Removed, parent, *index, node), tr("Remove Row"));
     node->setSelected(false);
     setCurrentNode(nullptr);
     refreshOutline();
     const int rows = m_outlineModel->rowCount();
     view->selectRow(rows - 1 >= row ? row : row - 1);
     outlineViewSelectionDidChange();
+}
+
+void AppDelegate::recordCellEdit(TreeNode* node, const NodeState& before, int column)
+{
+    const QString name = column == OutlineModel::NameColumn   ? tr("Rename")
+                         : column == OutlineModel::KindColumn ? tr("Change Kind")
+                                                              : tr("Edit Value");
+    m_undo->record(std::make_unique<NodeEditStep>(node, before), name);
+}
+
+void AppDelegate::showEditStep(const EditStep& step, bool undone)
+{
+    switch (step.reach()) {
+    case EditStep::Reach::Tree:
+        // As after text typed in the code editor: the other tree, fully expanded.
+        showTree(m_document ? m_document->root() : nullptr);
+        m_outlineModel->expandAll();
+        break;
+    case EditStep::Reach::ManyNodes:
+        m_outlineModel->refilter();
+        break;
+    case EditStep::Reach::Node:
+    case EditStep::Reach::Children:
+        // The change signals have already moved the rows.
+        break;
+    }
+    // A collapsed or filtered-out node is stood for by the nearest row that is shown.
+    TreeNode* focus = step.focus(undone);
+    int row = m_outlineModel->rowOf(focus);
+    while (focus && row < 0) {
+        focus = focus->parent();
+        row = m_outlineModel->rowOf(focus);
+    }
+    if (row >= 0)
+        m_outlineModel->reloadRowWithChildren(row);
+    reselect(focus);
 }
 
 void AppDelegate::copyNodePath()

@@ -100,6 +100,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildMenus();
 }
 
+void MainWindow::setUndoActions(QAction* undo, QAction* redo)
+{
+    QAction* first = m_editMenu->actions().value(0);
+    m_editMenu->insertAction(first, undo);
+    m_editMenu->insertAction(first, redo);
+    m_editMenu->insertSeparator(first);
+}
+
 void MainWindow::buildMenus()
 {
     auto add = [](QMenu* menu, const QString& title, const QKeySequence& keys = {}) {

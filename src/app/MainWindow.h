@@ -40,6 +40,8 @@ public:
     QMenu* recentMenu() const { return m_recentMenu; }
     QMenu* exportMenu() const { return m_exportMenu; }
     QMenu* editMenu() const { return m_editMenu; }
+    // Puts Undo and Redo at the top of the Edit menu, above a separator.
+    void setUndoActions(QAction* undo, QAction* redo);
     QMenu* helpMenu() const { return m_helpMenu; }
     // The window description's actions, each triggering the AppDelegate operation of the same name.
     QAction* newAction() const { return m_newAction; }

@@ -54,6 +54,20 @@ void OutlineModel::refresh()
     endResetModel();
 }
 
+void OutlineModel::refilter()
+{
+    if (!m_searching) {
+        reloadAll();
+        return;
+    }
+    beginResetModel();
+    m_keptCounts.clear();
+    if (m_root)
+        FilterPass::run(m_root, NodeMatcher());
+    rebuildRows();
+    endResetModel();
+}
+
 qsizetype OutlineModel::visibleChildCount(const TreeNode* node) const
 {
     if (!m_searching)
@@ -359,6 +373,7 @@ bool OutlineModel::setData(const QModelIndex& index, const QVariant& value, int 
     if (role != Qt::EditRole || !node || !(flags(index) & Qt::ItemIsEditable))
         return false;
     const QString text = value.toString();
+    const NodeState before = node->state();
     switch (index.column()) {
     case NameColumn:
         if (text == node->name())
@@ -379,6 +394,7 @@ bool OutlineModel::setData(const QModelIndex& index, const QVariant& value, int 
         node->setKindLabel(text);
         if (const int row = rowOf(node); row >= 0)
             emit dataChanged(this->index(row, 0), this->index(row, ColumnCount - 1));
+        emit nodeEdited(node, before, KindColumn);
         return true;
     default: {
         QVariant checked = text;
@@ -391,6 +407,7 @@ bool OutlineModel::setData(const QModelIndex& index, const QVariant& value, int 
     }
     const int row = index.row();
     emit dataChanged(this->index(row, 0), this->index(row, ColumnCount - 1));
+    emit nodeEdited(node, before, index.column());
     return true;
 }
 

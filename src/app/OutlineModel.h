@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/NodeState.h"
+
 #include <QAbstractTableModel>
 #include <unordered_map>
 #include <unordered_set>
@@ -30,6 +32,9 @@ public:
     TreeNode* root() const { return m_root; }
     // Re-runs the filter and rebuilds every row, all expanded (a model reset).
     void refresh();
+    // After names and values changed anywhere: the search decides the rows anew, and collapsed rows stay
+    // collapsed. Without a search the rows stay and are redrawn.
+    void refilter();
 
     TreeNode* nodeAt(int row) const;
     // The row showing `node`, or -1.
@@ -51,6 +56,10 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+signals:
+    // A cell edit changed `node` (in `column`); `before` is the node as it was.
+    void nodeEdited(TreeNode* node, const NodeState& before, int column);
 
 private:
     qsizetype visibleChildCount(const TreeNode* node) const;

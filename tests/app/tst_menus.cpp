@@ -131,9 +131,16 @@ private slots:
         QCOMPARE(file.indexOf(QStringLiteral("Open from Clipboard")), file.indexOf(QStringLiteral("Open…")) + 1);
         QCOMPARE(app.delegate.openFromClipboardAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+V")));
 
-        const QStringList edit = listing(topMenu(app.delegate, QStringLiteral("Edit")));
-        QVERIFY2(edit.contains(QStringLiteral("Remove Row|Ctrl+Backspace")), qPrintable(edit.join(", ")));
-        QCOMPARE(edit.mid(edit.size() - 2), (QStringList{"-", "Find & Replace…|Ctrl+Alt+F"}));
+        const QStringList edit = titles(topMenu(app.delegate, QStringLiteral("Edit")));
+        QCOMPARE(edit.mid(0, 3), (QStringList{"Undo", "Redo", ""}));
+        const QList<QAction*> undoRedo = topMenu(app.delegate, QStringLiteral("Edit"))->actions().mid(0, 2);
+        QCOMPARE(undoRedo[0]->shortcuts(), QKeySequence::keyBindings(QKeySequence::Undo));
+        QCOMPARE(undoRedo[1]->shortcuts(), QKeySequence::keyBindings(QKeySequence::Redo));
+        QVERIFY(undoRedo[1]->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Shift+Z"))));
+
+        const QStringList items = listing(topMenu(app.delegate, QStringLiteral("Edit")));
+        QVERIFY2(items.contains(QStringLiteral("Remove Row|Ctrl+Backspace")), qPrintable(items.join(", ")));
+        QCOMPARE(items.mid(items.size() - 2), (QStringList{"-", "Find & Replace…|Ctrl+Alt+F"}));
         QCOMPARE(app.delegate.findReplaceAction()->text(), QStringLiteral("Find & Replace…"));
     }
 

@@ -9,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
+#include "app/undo/UndoHistory.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
 #include "editor/WebEngineSetup.h"
@@ -25,6 +26,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <optional>
 
 namespace {
@@ -216,6 +218,34 @@ void EditorPageTest::editingKeysInThePageStayInThePage()
     QVERIFY(app.evaluate(QStringLiteral("selectAllText()")).value_or(false).toBool());
     app.delegate.window()->copyAction()->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), app.pageText(), kPageTimeoutMs);
+}
+
+// While the code editor has the focus, the undo keys undo typing there; each text it then sends is a step of the
+// document's history like any other, and the document's own history is not walked back.
+void EditorPageTest::undoKeysInThePageUndoTyping()
+{
+    PageApp app;
+    app.delegate.window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(app.delegate.window()));
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": 1})")));
+    QVERIFY(app.showsDocument());
+    QVERIFY(app.typeInPage(QStringLiteral(R"({"a": 2})")));
+    QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":2})"), kPageTimeoutMs);
+    const QUndoStack* history = app.delegate.undoHistory()->stack();
+    QCOMPARE(history->count(), 1);
+
+    auto* view = app.delegate.window()->editorHost()->findChild<QWidget*>(QStringLiteral("codeEditorView"));
+    QVERIFY(view);
+    QWidget* target = view->focusProxy() ? view->focusProxy() : view;
+    target->setFocus();
+    QVERIFY(app.evaluate(QStringLiteral("selectAllText()")).value_or(false).toBool());
+    QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":1})"), kPageTimeoutMs);
+    QCOMPARE(history->count(), 2);
+    QCOMPARE(history->index(), 2);
+    QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":2})"), kPageTimeoutMs);
+    QCOMPARE(history->index(), 3);
 }
 
 void EditorPageTest::exportsReadBackByIndependentReaders_data()

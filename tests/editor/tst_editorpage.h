@@ -16,6 +16,7 @@ private slots:
     void invalidEditKeepsTreeAndReportsError();
     void longEditInPageArrivesWhole();
     void editingKeysInThePageStayInThePage();
+    void undoKeysInThePageUndoTyping();
     void exportsReadBackByIndependentReaders_data();
     void exportsReadBackByIndependentReaders();
     void xmlExportRefusesTextXmlCannotCarry();
