@@ -234,19 +234,20 @@ void OutlineModel::onChildrenChanged(TreeNode* node)
     const int count = m_changingCount;
     m_changingRow = -1;
     m_changingCount = 0;
+    m_keptCounts.clear();
+    if (m_searching) {
+        // Decide the new children under the current search, also under a collapsed row that may be opened
+        // later; the node itself stays listed either way.
+        const bool kept = node->filterVisible();
+        FilterPass::run(node, NodeMatcher());
+        node->setFilterVisible(kept);
+    }
     if (row < 0 || nodeAt(row) != node)
         return;
     if (count > 0) {
         beginRemoveRows({}, row + 1, row + count);
         m_rows.erase(m_rows.begin() + row + 1, m_rows.begin() + row + 1 + count);
         endRemoveRows();
-    }
-    m_keptCounts.clear();
-    if (m_searching) {
-        // Decide the new children under the current search; the node itself stays listed either way.
-        const bool kept = node->filterVisible();
-        FilterPass::run(node, NodeMatcher());
-        node->setFilterVisible(kept);
     }
     if (expandedState(node)) {
         std::vector<TreeNode*> rows;

@@ -111,42 +111,20 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("selectedAfterUndo");
         QTest::addColumn<QString>("selectedAfterRedo");
-        QTest::newRow("rename") << "rename"
-                                << "Rename"
-                                << "root.b.c"
-                                << "root.b.k";
-        QTest::newRow("kind, collection to leaf") << "kind, collection to leaf"
-                                                  << "Change Kind"
-                                                  << "root.a"
-                                                  << "root.a";
-        QTest::newRow("kind, collection to collection") << "kind, collection to collection"
-                                                        << "Change Kind"
-                                                        << "root.b"
-                                                        << "root.b";
-        QTest::newRow("kind, leaf to collection") << "kind, leaf to collection"
-                                                  << "Change Kind"
-                                                  << "root.e"
-                                                  << "root.e";
-        QTest::newRow("value, rewritten") << "value, rewritten"
-                                          << "Edit Value"
-                                          << "root.b.d"
-                                          << "root.b.d";
-        QTest::newRow("add row") << "add row"
-                                 << "Add Row"
-                                 << "root.a[1]"
-                                 << "root.a[2]";
-        QTest::newRow("remove row") << "remove row"
-                                    << "Remove Row"
-                                    << "root.a[1]"
-                                    << "root.a[1]";
-        QTest::newRow("replace all") << "replace all"
-                                     << "Replace All"
-                                     << "root.b.c"
-                                     << "root.b.c";
-        QTest::newRow("code editor") << "code editor"
-                                     << "Edit in Code Editor"
-                                     << "root"
-                                     << "root";
+        // The step, its name in the menu, and the row selected after Undo and after Redo.
+        const char* const steps[][4] = {
+            {"rename", "Rename", "root.b.c", "root.b.k"},
+            {"kind, collection to leaf", "Change Kind", "root.a", "root.a"},
+            {"kind, collection to collection", "Change Kind", "root.b", "root.b"},
+            {"kind, leaf to collection", "Change Kind", "root.e", "root.e"},
+            {"value, rewritten", "Edit Value", "root.b.d", "root.b.d"},
+            {"add row", "Add Row", "root.a[1]", "root.a[2]"},
+            {"remove row", "Remove Row", "root.a[1]", "root.a[1]"},
+            {"replace all", "Replace All", "root.b.c", "root.b.c"},
+            {"code editor", "Edit in Code Editor", "root", "root"},
+        };
+        for (const auto& step : steps)
+            QTest::newRow(step[0]) << step[0] << step[1] << step[2] << step[3];
     }
     void eachEditIsOneStep()
     {

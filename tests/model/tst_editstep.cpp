@@ -138,24 +138,6 @@ private slots:
         }
     }
 
-    // Undo selects the node the step is about; a row taken out leaves its neighbour (or parent) selected.
-    void focus()
-    {
-        auto document = Document::documentFromText(kDocument);
-        TreeNode* list = nodeAt(document->root(), QStringLiteral("list"));
-        TreeNode* second = list->child(1);
-        auto removal = makeEdit(*document, QStringLiteral("remove list/1"));
-        QCOMPARE(removal->focus(false), list->child(1)); // the next element took its place
-        removal->undo();
-        QCOMPARE(removal->focus(true), second);
-        auto addition = makeEdit(*document, QStringLiteral("add list/3"));
-        QCOMPARE(addition->focus(false), list->child(4));
-        addition->undo();
-        QCOMPARE(addition->focus(true), list->child(3));
-        auto lastRemoved = makeEdit(*document, QStringLiteral("remove obj/kb/0"));
-        QCOMPARE(lastRemoved->focus(false), nodeAt(document->root(), QStringLiteral("obj/kb")));
-    }
-
     // A long history of mixed edits on one document is taken back step by step to the start and made again to the
     // end, each state byte-identical. Later edits of a node must not disturb what an earlier step kept (a child list
     // refilled in place, a dropped subtree edited after it came back, a tree swapped out).
