@@ -198,8 +198,7 @@ void AppDelegate::showEditStep(const EditStep& step, bool undone)
         focus = focus->parent();
         row = m_outlineModel->rowOf(focus);
     }
-    if (row >= 0)
-        m_outlineModel->reloadRowWithChildren(row);
+    m_outlineModel->reloadRow(row);
     reselect(focus);
 }
 

@@ -13,6 +13,7 @@
 namespace {
 
 const QString kValueKey = QStringLiteral("valueLabel");
+constexpr size_t kMovedRowsBeforeReset = 100'000;
 
 } // namespace
 
@@ -86,8 +87,9 @@ bool OutlineModel::expandedState(const TreeNode* node) const
     return m_exceptions.contains(node) != m_expandedByDefault;
 }
 
-void OutlineModel::appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*>& rows) const
+bool OutlineModel::appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*>& rows, size_t limit) const
 {
+    const size_t end = rows.size() + std::min(limit, SIZE_MAX - rows.size());
     struct Frame
     {
         const TreeNode* node;
@@ -104,10 +106,13 @@ void OutlineModel::appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*
         TreeNode* child = frame.node->child(frame.next++);
         if (filtered && !child->filterVisible())
             continue;
+        if (rows.size() == end)
+            return false;
         rows.push_back(child);
         if (child->childCount() > 0 && expandedState(child))
             stack.push_back({child, 0});
     }
+    return true;
 }
 
 void OutlineModel::rebuildRows()
@@ -120,12 +125,13 @@ void OutlineModel::rebuildRows()
         appendSubtreeRows(m_root, m_rows);
 }
 
-int OutlineModel::subtreeRowCount(int row) const
+int OutlineModel::subtreeRowCount(int row, size_t limit) const
 {
     if (!isExpanded(row))
         return 0;
     std::vector<TreeNode*> rows;
-    appendSubtreeRows(m_rows[size_t(row)], rows);
+    if (!appendSubtreeRows(m_rows[size_t(row)], rows, limit))
+        return int(limit) + 1;
     return int(rows.size());
 }
 
@@ -216,6 +222,12 @@ void OutlineModel::reloadRowWithChildren(int row)
     emit dataChanged(index(row, 0), index(row + subtreeRowCount(row), ColumnCount - 1));
 }
 
+void OutlineModel::reloadRow(int row)
+{
+    if (row >= 0 && size_t(row) < m_rows.size())
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
 void OutlineModel::reloadAll()
 {
     if (!m_rows.empty())
@@ -225,7 +237,7 @@ void OutlineModel::reloadAll()
 void OutlineModel::onChildrenAboutToChange(TreeNode* node)
 {
     m_changingRow = rowOf(node);
-    m_changingCount = m_changingRow >= 0 ? subtreeRowCount(m_changingRow) : 0;
+    m_changingCount = m_changingRow >= 0 ? subtreeRowCount(m_changingRow, kMovedRowsBeforeReset) : 0;
 }
 
 void OutlineModel::onChildrenChanged(TreeNode* node)
@@ -244,19 +256,25 @@ void OutlineModel::onChildrenChanged(TreeNode* node)
     }
     if (row < 0 || nodeAt(row) != node)
         return;
+    std::vector<TreeNode*> rows;
+    if (size_t(count) > kMovedRowsBeforeReset ||
+        (expandedState(node) && !appendSubtreeRows(node, rows, kMovedRowsBeforeReset))) {
+        // Millions of rows moved one range at a time cost more than listing every row again in place. Expansion
+        // is kept; the caller selects again.
+        beginResetModel();
+        rebuildRows();
+        endResetModel();
+        return;
+    }
     if (count > 0) {
         beginRemoveRows({}, row + 1, row + count);
         m_rows.erase(m_rows.begin() + row + 1, m_rows.begin() + row + 1 + count);
         endRemoveRows();
     }
-    if (expandedState(node)) {
-        std::vector<TreeNode*> rows;
-        appendSubtreeRows(node, rows);
-        if (!rows.empty()) {
-            beginInsertRows({}, row + 1, row + int(rows.size()));
-            m_rows.insert(m_rows.begin() + row + 1, rows.begin(), rows.end());
-            endInsertRows();
-        }
+    if (!rows.empty()) {
+        beginInsertRows({}, row + 1, row + int(rows.size()));
+        m_rows.insert(m_rows.begin() + row + 1, rows.begin(), rows.end());
+        endInsertRows();
     }
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }

@@ -47,6 +47,7 @@ public:
     void collapseAll();
     // Redraws one row and the rows below it in its subtree; with row -1 every row.
     void reloadRowWithChildren(int row);
+    void reloadRow(int row);
     // Redraws every row (after the row-icon setting changed).
     void reloadAll();
 
@@ -64,10 +65,11 @@ signals:
 private:
     qsizetype visibleChildCount(const TreeNode* node) const;
     bool expandedState(const TreeNode* node) const;
-    // Appends the rows below `node` (not `node` itself) as the current expansion shows them.
-    void appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*>& rows) const;
-    // How many rows directly follow `row` inside its subtree.
-    int subtreeRowCount(int row) const;
+    // Appends the rows below `node` (not `node` itself) as the current expansion shows them; stops and returns
+    // false once more than `limit` rows were appended.
+    bool appendSubtreeRows(const TreeNode* node, std::vector<TreeNode*>& rows, size_t limit = SIZE_MAX) const;
+    // How many rows directly follow `row` inside its subtree; past `limit`, limit + 1.
+    int subtreeRowCount(int row, size_t limit = SIZE_MAX) const;
     void rebuildRows();
     void onChildrenAboutToChange(TreeNode* node);
     void onChildrenChanged(TreeNode* node);

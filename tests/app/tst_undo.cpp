@@ -272,6 +272,23 @@ private slots:
         app.undo()->trigger();
         QVERIFY(app.rowOf(QStringLiteral("root.b[0]")) > 0);
         QVERIFY(!app.model()->isExpanded(app.rowOf(QStringLiteral("root.a"))));
+
+        // A subtree of over 100,000 rows comes back by listing the rows again rather than inserting them.
+        app.delegate.setSearchPredicateValue(QString());
+        QByteArray large = R"({"a":{"k":1},"big":[0)";
+        for (int i = 1; i <= 100'000; ++i)
+            large += ',' + QByteArray::number(i);
+        QVERIFY(app.open(large + "]}"));
+        app.model()->setExpanded(app.rowOf(QStringLiteral("root.a")), false);
+        const int all = app.model()->rowCount();
+        QVERIFY(app.select(QStringLiteral("root.big")));
+        app.delegate.removeSelectedRow();
+        app.model()->setExpanded(app.rowOf(QStringLiteral("root.a")), false);
+        app.undo()->trigger();
+        QCOMPARE(app.model()->rowCount(), all);
+        QCOMPARE(app.delegate.CurrentPath(), QStringLiteral("root.big"));
+        QCOMPARE(app.model()->nodeAt(all - 1)->path(), QStringLiteral("root.big[100000]"));
+        QVERIFY(!app.model()->isExpanded(app.rowOf(QStringLiteral("root.a"))));
     }
 
     // The standard keys undo and redo the document from the outline; in a text field they belong to the field.
