@@ -125,6 +125,9 @@ int main(int argc, char* argv[])
     panel->findField()->setText(QStringLiteral("ta"));
     panel->replaceField()->setText(QStringLiteral("TA"));
     panel->keysCheck()->setChecked(false);
+    // Undo must give back the same text, not merely something quick.
+    const auto text = [&delegate] { return delegate.TheDocument()->root()->jsonText().value_or(QByteArray()); };
+    const QByteArray original = text();
     QElapsedTimer timer;
     timer.start();
     delegate.performReplaceAll();
@@ -132,6 +135,7 @@ int main(int argc, char* argv[])
     std::printf("Replace All \"ta\" -> \"TA\": %.3f s, history now %.1f MiB\n", seconds(timer),
                 double(history->bytes()) / 1048576.0);
     row("Undo of the Replace All", timed(delegate, history->undoAction()), "s", "<= 1 s");
+    std::printf("text after the undo: %s\n", text() == original ? "the same as before" : "DIFFERENT");
     row("Redo of the Replace All", timed(delegate, history->redoAction()), "s", "");
 
     // Remove Row of "items", the array of every record.
@@ -140,13 +144,15 @@ int main(int argc, char* argv[])
         if (child->name() == QLatin1String("items"))
             items = child;
     delegate.window()->outlineView()->selectRow(model->rowOf(items));
+    const QByteArray beforeRemoval = text();
     timer.restart();
     delegate.removeSelectedRow();
     delegate.window()->outlineView()->viewport()->repaint();
     std::printf("Remove Row of \"items\" (%lld records): %.3f s, %d rows left\n", qlonglong(items->childCount()),
                 seconds(timer), model->rowCount());
     row("Undo of Remove Row of \"items\"", timed(delegate, history->undoAction()), "s", "<= 0.5 s");
-    std::printf("rows after the undo: %d, selected: %s\n", model->rowCount(), qPrintable(delegate.CurrentPath()));
+    std::printf("rows after the undo: %d, selected: %s, text %s\n", model->rowCount(), qPrintable(delegate.CurrentPath()),
+                text() == beforeRemoval ? "the same as before" : "DIFFERENT");
     row("Redo of Remove Row of \"items\"", timed(delegate, history->redoAction()), "s", "");
     Alerts::setPresenter(nullptr);
     return 0;
