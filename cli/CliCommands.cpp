@@ -222,9 +222,14 @@ int exportTo(const QStringList& args)
     if (!document)
         return kInvalidDocument;
     QString why;
-    const auto bytes = usesEditorPage(*format) ? pageExport(*document, *format, &why)
-                                                : ExportWriter::exportBytes(document->root(), *format, &why);
-    if (!bytes || !ExportWriter::writeFileAtomically(files[1], *bytes, &why)) {
+    bool written = false;
+    if (usesEditorPage(*format)) {
+        const auto bytes = pageExport(*document, *format, &why);
+        written = bytes && ExportWriter::writeFileAtomically(files[1], *bytes, &why);
+    } else {
+        written = ExportWriter::writeFile(document->root(), *format, files[1], &why);
+    }
+    if (!written) {
         std::fprintf(stderr, "%s\n%s\n", ExportFormats::failureMessage(*format).toUtf8().constData(),
                      why.toUtf8().constData());
         return kInvalidDocument;

@@ -59,6 +59,32 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     return true;
 }
 
+bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, QString* why)
+{
+    if (!root || (format != ExportFormat::PlistXml && format != ExportFormat::PlistBinary)) {
+        const std::optional<QByteArray> bytes = exportBytes(root, format, why);
+        return bytes && writeFileAtomically(path, *bytes, why);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (why)
+            *why = file.errorString();
+        return false;
+    }
+    const bool written = format == ExportFormat::PlistXml ? PropertyList::writeXml(*root, file, why)
+                                                          : PropertyList::writeBinary(*root, file, why);
+    if (!written) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (why)
+            *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 void presentFailure(ExportFormat format)
 {
     Alerts::present({ExportFormats::failureTitle(), ExportFormats::failureMessage(format), Alert::Style::Critical});
@@ -67,10 +93,9 @@ void presentFailure(ExportFormat format)
 bool writeExport(const QString& path, ExportFormat format, Document& document)
 {
     QString why;
-    const std::optional<QByteArray> bytes = exportBytes(document.root(), format, &why);
     // Property lists are written atomically too: a failed write must not leave half a file in place of a
     // good one.
-    if (!bytes || !writeFileAtomically(path, *bytes, &why)) {
+    if (!writeFile(document.root(), format, path, &why)) {
         BW_LOG_ERROR("writeExport(to:format:document:page:)", why);
         presentFailure(format);
         return false;

@@ -19,6 +19,9 @@ std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format,
 
 // Replaces the file only once every byte is written, so a failure leaves the old file as it was.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why = nullptr);
+// Writes `root` to the file in JSON or a property-list format, atomically like writeFileAtomically(); the
+// property lists are streamed to the file rather than made in memory first.
+bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, QString* why = nullptr);
 
 // writeExport(to:format:document:page:) for JSON and the property lists. On success JSON gives the
 // document its new file and name, and every format marks it saved. On failure the format's alert is shown

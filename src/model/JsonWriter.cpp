@@ -1,5 +1,6 @@
 #include "model/JsonWriter.h"
 
+#include "model/MemberOrder.h"
 #include "model/NumberText.h"
 #include "model/TreeNode.h"
 
@@ -85,36 +86,6 @@ void writeString(Output& out, std::string_view text)
     out.put('"');
 }
 
-bool strictlyOrdered(const TreeNode* object)
-{
-    const auto children = object->children();
-    for (std::size_t i = 1; i < children.size(); ++i)
-        if (compareKeys(children[i - 1]->nameKey(), children[i]->nameKey()) >= 0)
-            return false;
-    return true;
-}
-
-// Positions of the members to write, in name order, keeping only the last child of each name.
-void memberOrder(const TreeNode* object, std::vector<std::uint32_t>& order)
-{
-    const auto children = object->children();
-    order.resize(children.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return compareKeys(children[a]->nameKey(), children[b]->nameKey()) < 0;
-    });
-    std::vector<std::uint32_t> kept;
-    kept.reserve(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const bool sameAsNext =
-            i + 1 < order.size() && children[order[i]]->nameKey() == children[order[i + 1]]->nameKey();
-        if (!sameAsNext)
-            kept.push_back(order[i]);
-    }
-    order.swap(kept);
-}
-
 bool writeLeaf(Output& out, const TreeNode* node, QString& error)
 {
     const auto kind = node->nodeKind();
@@ -183,9 +154,9 @@ std::optional<QByteArray> write(const TreeNode* node, QString* error)
         Frame& frame = stack[depth++];
         frame.node = collection;
         frame.next = 0;
-        frame.sorted = !collection->isObject() || strictlyOrdered(collection);
+        frame.sorted = !collection->isObject() || MemberOrder::strictlyOrdered(collection);
         if (!frame.sorted)
-            memberOrder(collection, frame.order);
+            MemberOrder::writingOrder(collection, frame.order);
         out.put(collection->isArray() ? '[' : '{');
     };
     open(node);

@@ -38,6 +38,8 @@ public:
     const NodeKey* intern(std::string_view text);
     // Memory the store holds: its blocks and its key table.
     std::size_t allocatedBytes() const;
+    // Names interned so far, including ones no node carries any more.
+    std::size_t keyCount() const { return m_keyCount; }
 
     // Descriptions of collections, valid for one tree generation.
     QHash<const TreeNode*, QString> descriptions;

@@ -61,8 +61,9 @@ private slots:
         add("nested", QStringLiteral("{\"a\":{\"b\":[1,[2,{\"c\":[\"x\"]}]],\"d\":{\"e\":{}}},\"f\":[[],{},[[]]]}"));
         add("empty object", QStringLiteral("{}"));
         add("empty array", QStringLiteral("[]"));
-        add("integers", QStringLiteral("[0,1,-1,255,-129,65536,4294967297,-4294967297,9223372036854775807,"
-                                       "-9223372036854775808]"));
+        // Each width of the binary form's integers, on both sides of its limits.
+        add("integers", QStringLiteral("[0,1,-1,255,256,-129,65535,65536,4294967295,4294967296,4294967297,"
+                                       "-4294967297,9223372036854775807,-9223372036854775808]"));
         add("floats", QStringLiteral("[0.1,-2.5e-300,1e300,-0.75]"));
         add("booleans", QStringLiteral("[true,false,{\"t\":true,\"f\":false}]"));
         add("non-ascii", QString::fromUtf8("[\"é\",\"日本\",\"😀\",\"caf\\u00e9 日本 \\ud83d\\ude00\"]"));
@@ -73,6 +74,34 @@ private slots:
         add("keys",
             QString::fromUtf8("{\"with space\":1,\"clé 日本 😀\":2,\"\":3,\"<&>\\\"\":4,\"a\\tb\\n\":{\"\":[]}}"));
         add("carriage return in a key", QStringLiteral("{\"a\\r\":1}"));
+        add("duplicate member, the later kept", QStringLiteral("{\"a\":1,\"b\":[],\"a\":{\"c\":2}}"));
+        // Counts of 15 and more follow the type marker; long texts need wider counts.
+        add("long texts", QStringLiteral("[\"%1\",\"%2\",\"%3\",\"%4\"]")
+                              .arg(QString(15, u'a'), QString(300, u'b'), QString(70'000, u'c'), QString(300, u'é')));
+        // More than 255 and more than 65,535 objects need wider references and offsets.
+        const auto numbers = [](int count) {
+            QStringList items;
+            for (int i = 0; i < count; ++i)
+                items << QString::number(i * 7919 - 3);
+            return QStringLiteral("[") + items.join(QLatin1Char(',')) + QStringLiteral("]");
+        };
+        add("over 255 objects", numbers(300));
+        add("over 65,535 objects", numbers(70'000));
+    }
+
+    // The binary form writes each member name once, however many objects have it.
+    void binaryWritesNamesOnce()
+    {
+        QStringList members;
+        for (int i = 0; i < 1000; ++i)
+            members << QStringLiteral("{\"shared\":%1,\"other\":\"v\"}").arg(i);
+        const OwnedTree root = treeFromText(QStringLiteral("[") + members.join(QLatin1Char(',')) + QStringLiteral("]"));
+        QVERIFY(root);
+        const auto plist = PropertyList::propertyListData(*root);
+        QVERIFY(plist);
+        QCOMPARE(plist->count("shared"), 1);
+        QCOMPARE(plist->count("other"), 1);
+        QCOMPARE(plistlibVerdict(*plist, *root->jsonText(), false), QStringLiteral("ok"));
     }
     void readBack()
     {
