@@ -3,9 +3,9 @@
 
 BRACKWELL_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libsimdjson-dev libplist-dev
+    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libsimdjson-dev
     nodejs
-    jq python3 python3-ruamel.yaml
+    jq python3 python3-ruamel.yaml python3-yaml
 )
 
 ensure_packages() {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Reading the XML and YAML exports back with independent readers: Python's ElementTree, and ruamel.yaml from
-// Debian's python3-ruamel.yaml (so Debian's own Python runs them).
+// Reading the XML and YAML exports back with independent readers: Python's ElementTree, and ruamel.yaml and
+// PyYAML from Debian's python3-ruamel.yaml and python3-yaml (so Debian's own Python runs them).
 
 #include <QProcess>
 #include <QString>
@@ -34,6 +34,12 @@ inline const char* const kYamlReadBackScript =
     "with open(sys.argv[1], encoding='utf-8') as f:\n"
     "    got = YAML(typ='safe', pure=True).load(f)\n";
 
+// PyYAML reads YAML 1.1, as many configuration loaders do.
+inline const char* const kYaml11ReadBackScript =
+    "import sys, yaml\n"
+    "with open(sys.argv[1], encoding='utf-8') as f:\n"
+    "    got = yaml.safe_load(f)\n";
+
 // Compares `got` with the JSON file, numbers by value and integers exactly.
 inline const char* const kCompareWithJson =
     "import json\n"
@@ -43,11 +49,12 @@ inline const char* const kCompareWithJson =
     "      else 'different: ' + ascii(got))\n";
 
 // "same" when the exported file reads back as the JSON file's value; otherwise the difference or the error.
-inline QString exportReadBackVerdict(bool xml, const QString& exportedPath, const QString& jsonPath)
+// YAML is read by ruamel.yaml (YAML 1.2), or with `yaml11` by PyYAML.
+inline QString exportReadBackVerdict(bool xml, const QString& exportedPath, const QString& jsonPath, bool yaml11 = false)
 {
     QProcess python;
-    const QString script =
-        QString::fromUtf8(xml ? kXmlReadBackScript : kYamlReadBackScript) + QString::fromUtf8(kCompareWithJson);
+    const char* reader = xml ? kXmlReadBackScript : yaml11 ? kYaml11ReadBackScript : kYamlReadBackScript;
+    const QString script = QString::fromUtf8(reader) + QString::fromUtf8(kCompareWithJson);
     python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, exportedPath, jsonPath});
     if (!python.waitForFinished(60'000))
         return QStringLiteral("python3 did not finish");

@@ -134,12 +134,58 @@ const numberTokenTag = {
     stringify: item => item.value.text,
 };
 
+// Texts that a YAML 1.1 reader (PyYAML and many configuration loaders) or a YAML 1.2 core-schema reader would
+// take, written plain, for anything but that same text, or would refuse.
+const specialWord = /^(?:|~|null|Null|NULL|y|Y|yes|Yes|YES|n|N|no|No|NO|true|True|TRUE|false|False|FALSE|on|On|ON|off|Off|OFF|=|<<)$/;
+// Integers and floats of both versions: signs, `_` separators, 0b/0o/0x, 1.1 octals and sexagesimals, exponents
+// with or without a point, .inf and .nan in their three spellings.
+const numberLike = new RegExp(
+    '^[-+]?(?:[0-9][0-9_]*(?::[0-5]?[0-9])*(?:\\.[0-9_]*)?(?:[eE][-+]?[0-9]+)?|\\.[0-9_]+(?:[eE][-+]?[0-9]+)?|' +
+    '0[bB][01_]+|0[oO][0-7_]+|0[xX][0-9a-fA-F_]+|\\.(?:inf|Inf|INF))$|^\\.(?:nan|NaN|NAN)$');
+// YAML 1.1 timestamps begin with a date.
+const dateLike = /^[0-9]{4}-[0-9]{1,2}-[0-9]{1,2}(?:$|[Tt \t])/;
+// Indicators and white space at the start; a mapping or comment indicator, white space at the end, and
+// characters a plain scalar cannot hold (controls, tabs, line breaks, byte-order marks) anywhere.
+const unsafeStart = /^[-?:,[\]{}#&*!|>'"%@`\s]/;
+const loneSurrogate = '[\\uD800-\\uDBFF](?![\\uDC00-\\uDFFF])|(?<![\\uD800-\\uDBFF])[\\uDC00-\\uDFFF]';
+const unsafeInside = new RegExp(': |:$| #|\\s$|[\\u0000-\\u001F\\u007F-\\u009F\\u2028\\u2029\\uFEFF\\uFFFE\\uFFFF]|' + loneSurrogate);
+
+export function needsQuotes(text) {
+    return specialWord.test(text) || numberLike.test(text) || dateLike.test(text) || unsafeStart.test(text) ||
+        unsafeInside.test(text);
+}
+
+// A double-quoted scalar whose every character a reader accepts: the YAML escapes for controls, line and
+// paragraph separators, byte-order marks and non-characters, so no text can make a reader refuse the file.
+const escapes = { '\0': '\\0', '\x07': '\\a', '\b': '\\b', '\t': '\\t', '\n': '\\n', '\x0B': '\\v', '\f': '\\f',
+    '\r': '\\r', '\x1B': '\\e', '"': '\\"', '\\': '\\\\', '\u0085': '\\N', '\u2028': '\\L', '\u2029': '\\P' };
+export function doubleQuoted(text) {
+    const escaped = new RegExp('[\\u0000-\\u001F"\\\\\\u007F-\\u009F\\u2028\\u2029\\uFEFF\\uFFFE\\uFFFF]|' + loneSurrogate, 'g');
+    return '"' + text.replace(escaped, c => {
+        if (escapes[c])
+            return escapes[c];
+        const code = c.charCodeAt(0);
+        return code < 0x100 ? '\\x' + code.toString(16).padStart(2, '0') : '\\u' + code.toString(16).padStart(4, '0');
+    }) + '"';
+}
+
+class QuotedText {
+    constructor(text) {
+        this.text = text;
+    }
+}
+
+const quotedTextTag = {
+    identify: value => value instanceof QuotedText,
+    default: true,
+    tag: 'tag:yaml.org,2002:str',
+    test: /^(?!)/,
+    resolve: text => text,
+    stringify: item => doubleQuoted(item.value.text),
+};
+
 function stringScalar(text) {
-    const scalar = new Scalar(text);
-    // Unquoted, a leading U+FEFF at the start of the output would be read as a byte-order mark and dropped.
-    if (text.startsWith('\uFEFF'))
-        scalar.type = Scalar.QUOTE_DOUBLE;
-    return scalar;
+    return new Scalar(needsQuotes(text) ? new QuotedText(text) : text);
 }
 
 function yamlNode(node) {
@@ -168,7 +214,7 @@ function yamlNode(node) {
 }
 
 export function toyaml(text) {
-    const document = new Document(null, { customTags: [numberTokenTag] });
+    const document = new Document(null, { customTags: [numberTokenTag, quotedTextTag] });
     document.contents = yamlNode(readOrdered(text));
     return document.toString({ lineWidth: 0, minContentWidth: 0 });
 }

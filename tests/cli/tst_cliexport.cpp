@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -61,6 +64,31 @@ private slots:
             else
                 QCOMPARE(plistlibVerdict(out, in, format == QLatin1String("plist-xml")), QStringLiteral("ok"));
         }
+    }
+
+    // Strings that YAML 1.1 or 1.2 readers would take for booleans, numbers, dates, nulls or structure, or would
+    // refuse, read back as the same strings, as values and as keys, through both PyYAML and ruamel.yaml.
+    void yamlForEveryReader()
+    {
+        const QStringList strings{
+            "yes", "No", "ON", "off", "y", "N", "~", "null", "Null", "", "0b101", "0o17", "0x1F", "0777", "+12", "1_000",
+            "1:20", "12:30:45", "190:20:30.15", ".inf", "-.INF", ".NaN", "1e3", "6.8523015e+5", "2001-12-14",
+            "2001-12-14t21:59:43.10-05:00", "=", "<<", " lead", "trail ", "- x", "? x", ": x", "#x", "&a", "*a", "!t",
+            "|", ">", "%x", "@x", "`x", "'q'", "\"q\"", "{x}", "[x]", "a: b", "a #b", "key:", "tab\there", "a\nb",
+            "\r", "\u0001", "\u007f", "\u0085", "\u0080\u009f", "\u2028", "\ufeffbom", "plain text", "v1.0",
+            "caf\u00e9 \U0001F600"};
+        QJsonArray values;
+        QJsonObject keys;
+        for (const QString& text : strings) {
+            values.append(text);
+            keys.insert(text, text);
+        }
+        const QByteArray json = QJsonDocument(QJsonArray{values, keys}).toJson(QJsonDocument::Compact);
+        const QString in = write(QStringLiteral("tricky.json"), json);
+        const QString out = m_dir.filePath(QStringLiteral("tricky.yaml"));
+        QCOMPARE(runCli({"export", "--to", "yaml", in, out}).exitCode, 0);
+        QCOMPARE(exportReadBackVerdict(false, out, in), QStringLiteral("same"));
+        QCOMPARE(exportReadBackVerdict(false, out, in, true), QStringLiteral("same"));
     }
 
     // Failures print nothing on standard output and never create or touch OUT. A document that cannot be

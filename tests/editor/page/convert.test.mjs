@@ -80,20 +80,26 @@ describe('toyaml', () => {
             assert.deepEqual(parseYaml(toyaml(text), { intAsBigInt: true, mapAsMap: true }), expectedYaml(readOrdered(text)), text);
     });
 
-    test('quotes strings that would read as another type', () => {
-        const yaml = toyaml('["yes","123","true","null","",".5","-0"]');
-        assert.match(yaml, /^- yes$/m, 'YAML 1.2 reads yes as a string');
-        for (const quoted of ['"123"', '"true"', '"null"', '""', '".5"', '"-0"'])
+    test('quotes strings a YAML 1.1 or 1.2 reader would take for something else; others stay plain', () => {
+        const yaml = toyaml('["yes","123","true","null","",".5","-0","0b101","12:30:45","2001-12-14","=","plain","v1.0","1.2.3","\u00e9 \ud83d\ude00"]');
+        for (const quoted of ['"yes"', '"123"', '"true"', '"null"', '""', '".5"', '"-0"', '"0b101"', '"12:30:45"', '"2001-12-14"', '"="'])
             assert.ok(yaml.includes(`- ${quoted}\n`), quoted);
+        for (const plain of ['plain', 'v1.0', '1.2.3', '\u00e9 \ud83d\ude00'])
+            assert.ok(yaml.includes(`- ${plain}\n`), plain);
     });
 
-    test('keeps tricky strings as strings, as values and as keys', () => {
+    // Read back by the YAML 1.2 core schema and by YAML 1.1 (as PyYAML reads); tst_cliexport checks PyYAML itself.
+    test('keeps tricky strings as strings, as values and as keys, for YAML 1.1 and 1.2 readers', () => {
         const strings = ['123', 'true', 'True', 'NULL', '~', '', '1e3', '0x1F', '0o7', '.inf', '-.Inf', '.nan', 'no', 'on',
             'a: b', '- x', '#c', 'x #y', ' lead', 'trail ', '\t', 'a\nb', 'a\n\n', '\n', '"', "'", '@x', '`x', '%x', '!x',
-            '&x', '*x', '{x', '[x', '|', '>', '?', ',', '\u0001', '\u007f', '\u0085', '\u2028', 'a\ufeff', '\\', '---', '...'];
+            '&x', '*x', '{x', '[x', '|', '>', '?', ',', '\u0001', '\u007f', '\u0085', '\u2028', 'a\ufeff', '\\', '---', '...',
+            'y', 'N', 'Yes', 'OFF', '0b1_0', '0777', '1_000', '+1', '1:20', '190:20:30.15', '2001-12-14', '2001-12-14t21:59:43.10-05:00',
+            '2002-12-14 21:59:43.10 -5', '=', '<<', 'key:', 'tab\there', '\u0080x', '\u009f', 'x\ufffe'];
         for (const value of strings) {
             const json = JSON.stringify({ [value]: value });
-            assert.deepEqual(parseYaml(toyaml(json), { mapAsMap: true }), new Map([[value, value]]), json);
+            for (const version of ['1.2', '1.1'])
+                assert.deepEqual(parseYaml(toyaml(json), { mapAsMap: true, version, merge: false }), new Map([[value, value]]),
+                    `${version}: ${json}`);
         }
     });
 
