@@ -3,7 +3,7 @@
 
 BRACKWELL_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libsimdjson-dev
+    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6svg6 libsimdjson-dev
     nodejs
     jq python3 python3-ruamel.yaml python3-yaml
 )

@@ -7,13 +7,12 @@
 #include "app/MenuText.h"
 #include "model/Alerts.h"
 #include "model/ExportWriter.h"
+#include "model/InstallLayout.h"
 #include "model/Log.h"
 #include "model/Settings.h"
 #include "model/TreeNode.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
@@ -173,9 +172,7 @@ bool AppDelegate::writeExport(const QString& path, ExportFormat format)
 
 QString AppDelegate::helperProgram() const
 {
-    return m_helperProgram.isEmpty()
-               ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brackwell-cli"))
-               : m_helperProgram;
+    return m_helperProgram.isEmpty() ? InstallLayout::cliProgram() : m_helperProgram;
 }
 
 bool AppDelegate::startPropertyListExport(const QString& path, ExportFormat format)

@@ -1,5 +1,6 @@
 // brackwell: the window. A launch while another instance runs hands its files over and exits.
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxAlerts.h"
 #include "app/SingleInstance.h"
@@ -7,16 +8,28 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto information = CommandLine::informationRequested(arguments)) {
+        std::fputs(information->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     WebEngineSetup::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brackwell"));
     QApplication::setOrganizationName(QStringLiteral("Brackwell"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKWELL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.brackwell.Brackwell"));
+    // The installed theme's icon when there is one; the program's own copy from the build tree.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.brackwell.Brackwell"),
+                                                 QIcon(QStringLiteral(":/icons/org.brackwell.Brackwell.svg"))));
 
     // The running instance has its own working directory, so paths travel absolute.
     QStringList paths;

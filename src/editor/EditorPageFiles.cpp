@@ -1,9 +1,9 @@
 #include "editor/EditorPageFiles.h"
 
 #include "editor/EditorPage.h"
+#include "model/InstallLayout.h"
 #include "model/Log.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +15,7 @@ namespace EditorPageFiles {
 
 QString defaultDirectory()
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brackwell/Core"));
+    return InstallLayout::editorPageDirectory();
 }
 
 QString pageFileName(bool dark)

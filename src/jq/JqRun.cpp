@@ -1,12 +1,12 @@
 #include "jq/JqRun.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "model/InstallLayout.h"
+
 #include <csignal>
 
 QString JqRun::bundledJqPath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../libexec/brackwell/jq"));
+    return InstallLayout::jqProgram();
 }
 
 JqRun::JqRun(QObject* parent) : QObject(parent)

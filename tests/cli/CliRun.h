@@ -17,14 +17,15 @@ struct Run
     QString err;
 };
 
-Run runCli(const QStringList& arguments, const QByteArray& input = QByteArray())
+Run runCli(const QStringList& arguments, const QByteArray& input = QByteArray(),
+           const QString& program = QStringLiteral(BRACKWELL_CLI_PATH))
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // What a user sees: the model's log lines stay in the system log.
     environment.remove(QStringLiteral("BRACKWELL_LOG_TO_STDERR"));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BRACKWELL_CLI_PATH), arguments);
+    process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
     Run run;
