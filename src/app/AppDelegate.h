@@ -319,6 +319,7 @@ private:
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
     void applyPageText(const QString& text);
+    void refusePageText(const ParseError& error);
     bool isTextEditor(QWidget* widget) const;
     void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);
