@@ -160,6 +160,9 @@ class Checker {
     }
 
     document() {
+        // A byte-order mark pasted along with the text is not part of the JSON; the window drops it too.
+        if (this.text.charCodeAt(0) === 0xfeff)
+            this.i = 1;
         this.skip();
         if (this.i >= this.text.length)
             this.fail('The text is empty');
@@ -265,8 +268,17 @@ class Checker {
             if (code === BACKSLASH) {
                 const escape = text[i + 1];
                 if (escape === 'u') {
-                    if (!/^[0-9a-fA-F]{4}$/.test(text.slice(i + 2, i + 6)))
-                        this.fail('Invalid \\u escape; four hexadecimal digits must follow', i);
+                    const unit = this.escapedUnit(i);
+                    // Text is Unicode: half of a surrogate pair is no character, so it must come with its other half.
+                    if (unit >= 0xdc00 && unit <= 0xdfff)
+                        this.fail('Unpaired surrogate in a \\u escape', i);
+                    if (unit >= 0xd800 && unit <= 0xdbff) {
+                        const low = text.startsWith('\\u', i + 6) ? this.escapedUnit(i + 6) : -1;
+                        if (low < 0xdc00 || low > 0xdfff)
+                            this.fail('Unpaired surrogate in a \\u escape', i);
+                        i += 12;
+                        continue;
+                    }
                     i += 6;
                     continue;
                 }
@@ -279,6 +291,14 @@ class Checker {
         }
     }
 
+    // The code unit of the \u escape at `i`.
+    escapedUnit(i) {
+        const digits = this.text.slice(i + 2, i + 6);
+        if (!/^[0-9a-fA-F]{4}$/.test(digits))
+            this.fail('Invalid \\u escape; four hexadecimal digits must follow', i);
+        return parseInt(digits, 16);
+    }
+
     number() {
         const match = /-?(?:0|[1-9][0-9]*)(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?/y;
         match.lastIndex = this.i;
@@ -289,6 +309,9 @@ class Checker {
         const next = this.text.charCodeAt(end);
         if (end < this.text.length && !isStructural(next) && !isWhitespace(next))
             this.fail('Invalid number', this.i);
+        // The window reads numbers as doubles: one beyond their range cannot be held.
+        if (!Number.isFinite(Number(found[0])))
+            this.fail('Number out of range', this.i);
         this.i = end;
     }
 }

@@ -66,6 +66,9 @@ AppDelegate::~AppDelegate()
         m_mailingList->disconnect(this);
     for (QObject* child : m_window->findChildren<QObject*>())
         QObject::disconnect(child, nullptr, this, nullptr);
+    // An outline editor still open commits its text as the window goes; the change must not reach a
+    // controller whose window is half gone.
+    QObject::disconnect(Notifications::instance(), nullptr, this, nullptr);
     m_window.reset();
     // The outline and the history refer into the document's tree; let go of it before the tree is freed.
     m_outlineModel->setRoot(nullptr);

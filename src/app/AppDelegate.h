@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ContentPusher;
 class EditStep;
@@ -234,8 +235,10 @@ public:
     static QColor initialJqMessageColor();
     void showJQPanel();
     void closeJQPanel();
-    // Runs the panel's filter over the document; the window stays responsive until jq ends.
+    // Runs the panel's filter over the document; the window stays responsive until jq ends. Asked again while
+    // jq runs, it runs the filter then in the field once the current run has ended (only the latest one waits).
     void executeJQ();
+    // Ends the current run and drops the one waiting for it.
     void stopJQ();
     bool isRunningJQ() const;
     void jqRecipeButtonClicked();
@@ -316,6 +319,7 @@ private:
     void connectMailingList();
     void applyMailingListSheetRule(bool presented);
     void failJQ(const QString& logText, const QString& message, const QString& result);
+    void startJQ(const QString& filter);
     void jqFinished(const JqRun::Outcome& outcome);
     QMenu* makeJqRecipeMenu();
     bool startPropertyListExport(const QString& path, ExportFormat format);
@@ -323,6 +327,7 @@ private:
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
     void applyPageText(const QString& text);
+    void refusePageText(const ParseError& error);
     bool isTextEditor(QWidget* widget) const;
     void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);
@@ -369,6 +374,8 @@ private:
     QColor m_jqMessageColor = initialJqMessageColor();
     JqPanel* m_jqPanel = nullptr;
     JqRun* m_jqRun = nullptr;
+    std::optional<QString> m_waitingJqFilter;
+    bool m_jqStopRequested = false;
     QPointer<QMenu> m_jqRecipeMenu;
     QString m_jqProgram;
     bool m_downloaderIsShown = false;

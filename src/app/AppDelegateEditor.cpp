@@ -117,6 +117,8 @@ void AppDelegate::setJsonError(const QString& error)
     m_jsonError = error;
     QLabel* label = m_window->editorError();
     label->setText(error);
+    // A screen reader announces the label by its name; the message itself travels as its description.
+    label->setAccessibleDescription(error);
     label->setVisible(!error.isNull());
     emit JsonErrorChanged();
 }
@@ -182,20 +184,38 @@ void AppDelegate::applyPageText(const QString& text)
     if (text.size() >= kBackgroundParseLength) {
         // Read on a worker thread, so typing in a large document does not hold up the window. A change made
         // meanwhile (in the outline, or another document) wins over this text.
-        Document::documentFromTextAsync(text, this,
-                                        [this, generation](std::unique_ptr<Document> parsed, std::optional<ParseError>) {
-                                            if (parsed && generation == m_pageTextGeneration)
-                                                applyPageTree(parsed->takeRoot());
-                                        });
+        Document::documentFromTextAsync(
+            text, this, [this, generation](std::unique_ptr<Document> parsed, std::optional<ParseError> error) {
+                if (generation != m_pageTextGeneration)
+                    return;
+                if (parsed)
+                    applyPageTree(parsed->takeRoot());
+                else
+                    refusePageText(error.value_or(ParseError{}));
+            });
         return;
     }
-    // The page reports its own parse errors; text that is not a document leaves everything as it is.
-    if (std::unique_ptr<Document> parsed = Document::documentFromText(text))
+    ParseError error;
+    if (std::unique_ptr<Document> parsed = Document::documentFromText(text, &error))
         applyPageTree(parsed->takeRoot());
+    else
+        refusePageText(error);
+}
+
+void AppDelegate::refusePageText(const ParseError& error)
+{
+    // The page sends only text its own check passed, so this is a text the two judge differently. The tree and
+    // the page stay as they are; the error line says why the text was not taken, so that the edit is not
+    // lost without a word.
+    BW_LOG_ERROR("contentChanged(_:)", error.description());
+    setJsonError(QStringLiteral("Line %1, column %2: %3").arg(error.line).arg(error.column).arg(error.message));
 }
 
 void AppDelegate::applyPageTree(OwnedTree root)
 {
+    // The page reports only texts it finds valid: an error still shown is the window's own refusal of an
+    // earlier text, which this one has replaced.
+    setJsonError(QString());
     if (m_document) {
         // The old tree stays alive until the outline and the selection have let go of it; then the history
         // keeps it.

@@ -47,8 +47,11 @@ void AppDelegate::setHasJQError(bool failed)
 void AppDelegate::setJQmessage(const QString& message)
 {
     m_jqMessage = message;
-    if (m_jqPanel)
+    if (m_jqPanel) {
         m_jqPanel->statusLine()->setText(message);
+        // Screen readers announce the label by its name; the status itself travels as its description.
+        m_jqPanel->statusLine()->setAccessibleDescription(message);
+    }
     emit JQmessageChanged();
 }
 
@@ -123,10 +126,18 @@ void AppDelegate::failJQ(const QString& logText, const QString& message, const Q
 
 void AppDelegate::executeJQ()
 {
-    JqPanel* panel = jqPanel();
-    if (isRunningJQ())
-        return; // one run at a time; the Run button is disabled meanwhile
+    const QString filter = jqPanel()->commandField()->text();
+    if (isRunningJQ()) {
+        // One jq at a time: this filter runs when the current run ends, in place of any that waited before.
+        m_waitingJqFilter = filter;
+        return;
+    }
+    startJQ(filter);
+}
 
+void AppDelegate::startJQ(const QString& filter)
+{
+    JqPanel* panel = jqPanel();
     const QString program = jqProgram();
     if (!QFileInfo(program).isFile()) {
         failJQ(QStringLiteral("jq binary 'jq' not found in app bundle"),
@@ -147,23 +158,34 @@ void AppDelegate::executeJQ()
         connect(m_jqRun, &JqRun::finished, this, &AppDelegate::jqFinished);
     }
     panel->setRunning(true);
-    m_jqRun->start(program, panel->commandField()->text(), *text);
+    m_jqRun->start(program, filter, *text);
 }
 
 void AppDelegate::stopJQ()
 {
-    if (m_jqRun)
-        m_jqRun->stop();
+    m_waitingJqFilter.reset();
+    if (!isRunningJQ())
+        return;
+    m_jqStopRequested = true;
+    m_jqRun->stop();
 }
 
 void AppDelegate::jqFinished(const JqRun::Outcome& outcome)
 {
     JqPanel* panel = jqPanel();
     panel->setRunning(false);
-    if (!outcome.started) {
+    const bool succeeded = outcome.started && outcome.status == 0 && outcome.reason == 1;
+    if (std::exchange(m_jqStopRequested, false) && !succeeded) {
+        // The user ended the run: nothing went wrong, and there is no result to show.
+        panel->resultView()->setText(QString());
+        m_hasJQError = false;
+        emit hasJQErrorChanged();
+        setJQmessageColor(kGray);
+        setJQmessage(QStringLiteral("Stopped"));
+    } else if (!outcome.started) {
         failJQ(QStringLiteral("Failed to run jq: ") + outcome.startError, QStringLiteral("Failed to run jq"),
                QStringLiteral("Error launching jq: ") + outcome.startError);
-    } else if (outcome.status == 0 && outcome.reason == 1) {
+    } else if (succeeded) {
         panel->resultView()->setText(QByteArrayView(outcome.output).isValidUtf8() ? outcome.output : QByteArray());
         setHasJQError(false);
     } else {
@@ -178,6 +200,8 @@ void AppDelegate::jqFinished(const JqRun::Outcome& outcome)
         setJQmessage(QStringLiteral("Something went wrong!"));
     }
     emit jqRunFinished();
+    if (const std::optional<QString> waiting = std::exchange(m_waitingJqFilter, std::nullopt))
+        startJQ(*waiting);
 }
 
 QMenu* AppDelegate::makeJqRecipeMenu()

@@ -104,7 +104,7 @@ bool JqPanel::eventFilter(QObject* watched, QEvent* event)
 
 void JqPanel::setRunning(bool running)
 {
-    m_run->setEnabled(!running);
+    // Run stays enabled: asked while jq runs, it queues the filter for when the run ends.
     m_stop->setEnabled(running);
     m_busy->setVisible(running);
 }

@@ -26,7 +26,7 @@ public:
     QToolButton* recipeButton() const { return m_recipeButton; }
     // Creates the recipe button once; later calls do nothing.
     QToolButton* installRecipeButton();
-    // Shows whether a run is under way: Run is disabled and Stop enabled meanwhile.
+    // Shows whether a run is under way: Stop is enabled and the busy indicator shown meanwhile.
     void setRunning(bool running);
 
 signals:

@@ -335,8 +335,13 @@ QVariant OutlineModel::data(const QModelIndex& index, int role) const
     if (!node || index.column() < 0 || index.column() >= ColumnCount)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::EditRole:
+        // The name editor opens with the member's own name: an empty name is labelled by the member's position,
+        // and that label committed unchanged would become its new name.
+        if (index.column() == NameColumn && node->parent() && node->parent()->isObject())
+            return node->name();
+        [[fallthrough]];
+    case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
         switch (index.column()) {
         case NameColumn:

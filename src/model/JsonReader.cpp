@@ -151,6 +151,32 @@ std::optional<std::string_view> plainString(const char* afterQuote)
     return std::string_view(afterQuote, size_t(p - afterQuote));
 }
 
+// Whether a valid number token's magnitude is below one, however many digits and whatever exponent it has.
+bool belowOne(std::string_view token)
+{
+    const size_t mantissaEnd = std::min(token.find_first_of("eE"), token.size());
+    const std::string_view mantissa = token.substr(0, mantissaEnd);
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    // Decimal exponent of the leading nonzero digit, from the mantissa alone.
+    const size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return true;
+    const long long lead =
+        first < point ? static_cast<long long>(point - first) - 1 : -static_cast<long long>(first - point);
+    long long exponent = 0;
+    if (mantissaEnd < token.size()) {
+        size_t i = mantissaEnd + 1;
+        const bool negative = token[i] == '-';
+        if (token[i] == '-' || token[i] == '+')
+            ++i;
+        for (; i < token.size() && exponent < 1'000'000'000; ++i)
+            exponent = exponent * 10 + (token[i] - '0');
+        if (negative)
+            exponent = -exponent;
+    }
+    return lead + exponent < 0;
+}
+
 // Numbers beyond the 64-bit range that the fast path refuses: read the token as the nearest double.
 simdjson::error_code readWideNumber(std::string_view token, double& value)
 {
@@ -186,6 +212,11 @@ simdjson::error_code readWideNumber(std::string_view token, double& value)
     if (i != token.size())
         return simdjson::NUMBER_ERROR;
     const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (result.ec == std::errc::result_out_of_range && belowOne(token)) {
+        // Too small for a double: zero, as shorter spellings of such numbers (1e-400) read.
+        value = token.front() == '-' ? -0.0 : 0.0;
+        return simdjson::SUCCESS;
+    }
     if (result.ec != std::errc() || !std::isfinite(value))
         return simdjson::NUMBER_OUT_OF_RANGE;
     return simdjson::SUCCESS;
@@ -281,6 +312,11 @@ simdjson::error_code readValue(ondemand::value& value, Handler& handler, std::ve
     case ondemand::json_type::string: {
         const std::string_view token = value.raw_json_token();
         if (const auto plain = plainString(token.data() + 1)) {
+            // The parser must step past the string itself: one left for the iterator to skip is taken for a
+            // member name when a colon follows it (["x": 1}, 2]), and the skip then passes over the error.
+            ondemand::raw_json_string consumed;
+            if (auto error = value.get_raw_json_string().get(consumed))
+                return error;
             handler.string(*plain);
             return simdjson::SUCCESS;
         }

@@ -2,6 +2,7 @@
 
 #include "model/JsonReader.h"
 #include "model/Log.h"
+#include "net/ReplyChecks.h"
 
 #include <QHash>
 #include <QNetworkAccessManager>
@@ -34,10 +35,19 @@ QList<QPair<QByteArray, QByteArray>> mergedHeaders(const QList<QPair<QString, QS
     return merged;
 }
 
+namespace {
+std::chrono::milliseconds g_transferTimeout = kTransferTimeout;
+} // namespace
+
+void setTransferTimeout(std::chrono::milliseconds timeout)
+{
+    g_transferTimeout = timeout;
+}
+
 QNetworkRequest makeRequest(const QUrl& url, const QList<QPair<QString, QString>>& rows)
 {
     QNetworkRequest request(url);
-    request.setTransferTimeout(60 * 1000);
+    request.setTransferTimeout(int(g_transferTimeout.count()));
     for (const auto& [name, value] : mergedHeaders(rows))
         request.setRawHeader(name, value);
     return request;
@@ -164,8 +174,7 @@ Answer notValidJson()
 std::optional<Answer> judgeHead(QNetworkReply& reply)
 {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    // An HTTP error status also sets a reply error; only a failure without any HTTP answer is a transport error.
-    if (reply.error() != QNetworkReply::NoError && !status.isValid())
+    if (ReplyChecks::transferFailed(reply))
         return judge(reply.errorString(), std::nullopt, {}, true);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         return judge(std::nullopt, status.toInt(), {}, true);

@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 
 class QNetworkAccessManager;
@@ -23,6 +24,11 @@ std::optional<QUrl> parseUrl(const QString& text);
 // Header rows as sent: names compared without letter case, each sent once with its values joined by
 // commas in row order.
 QList<QPair<QByteArray, QByteArray>> mergedHeaders(const QList<QPair<QString, QString>>& rows);
+
+// A transfer that stalls this long fails.
+constexpr std::chrono::milliseconds kTransferTimeout{60 * 1000};
+// Tests wait less than a minute for a stalled server.
+void setTransferTimeout(std::chrono::milliseconds timeout);
 
 QNetworkRequest makeRequest(const QUrl& url, const QList<QPair<QString, QString>>& rows);
 // Sends without a body for either method.
@@ -45,8 +51,8 @@ Answer judge(const std::optional<QString>& transportError, std::optional<int> ht
              bool hasBody);
 // The same for a finished reply.
 Answer judge(QNetworkReply& reply);
-// The checks that need no parsing (transport error, HTTP status) for a finished reply; nothing when the body
-// is to be judged, as judgeBody() does.
+// The checks that need no parsing (a failed transfer, an HTTP error status) for a finished
+// reply; nothing when the body is to be judged.
 std::optional<Answer> judgeHead(QNetworkReply& reply);
 // The alert for a body that is not UTF-8, and the one for a body that is not a JSON array or object.
 Answer emptyResponse();

@@ -1,6 +1,7 @@
 #include "newsletter/MailingListManager.h"
 
 #include "model/Settings.h"
+#include "net/ReplyChecks.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -8,6 +9,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimeZone>
@@ -26,7 +28,6 @@ const QString kSnoozeUntilKey = QStringLiteral("mailingList.shared.snoozeUntil")
 const QString kUnknownApp = QStringLiteral("unknown.app");
 constexpr int kPromptDelayMs = 2500;
 constexpr int kSnoozeDays = 14;
-constexpr int kTransferTimeoutMs = 60 * 1000;
 constexpr int kLaunchesBeforePrompt = 3;
 constexpr int kDaysBeforePrompt = 2;
 
@@ -254,15 +255,32 @@ void MailingListManager::decline()
     setIsPresented(false);
 }
 
+QString MailingListManager::systemLocaleName()
+{
+    // The precedence of the C library's message locale, which the system locale follows as well.
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString name = qEnvironmentVariable(variable);
+        if (!name.isEmpty())
+            return name;
+    }
+    return {};
+}
+
 QJsonObject MailingListManager::requestBody(const QString& trimmedEmail, const QString& appId,
-                                            const QString& timeZoneId, const QLocale& locale)
+                                            const QString& timeZoneId, const QString& localeName)
 {
     QJsonObject body{
         {QStringLiteral("email"), trimmedEmail},
         {QStringLiteral("app"), appId},
         {QStringLiteral("tz"), timeZoneId},
     };
-    const QLocale::Territory territory = locale.territory();
+    // Only a territory the locale name states counts: QLocale fills in a likely one ("de" becomes de_DE), which
+    // would name the country of most speakers of the language rather than the user's.
+    const QString bare = localeName.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
+    const QStringList parts = bare.split(QRegularExpression(QStringLiteral("[_-]")));
+    QLocale::Territory territory = QLocale::AnyTerritory;
+    for (qsizetype i = 1; i < parts.size() && territory == QLocale::AnyTerritory; ++i)
+        territory = QLocale::codeToTerritory(parts[i]);
     if (territory != QLocale::AnyTerritory) {
         // territoryToString() gives the English name; the code stands in for a territory without one.
         QString country = QLocale::territoryToString(territory);
@@ -286,18 +304,19 @@ void MailingListManager::submit(const QString& email)
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     QNetworkRequest request(m_environment.endpoint);
-    request.setTransferTimeout(kTransferTimeoutMs);
+    request.setTransferTimeout(int(m_environment.transferTimeout.count()));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     if (!m_environment.secret.isEmpty())
         request.setRawHeader(QByteArrayLiteral("X-App-Secret"), m_environment.secret);
     const QJsonObject body =
-        requestBody(trimmed, m_environment.appId, QString::fromUtf8(QTimeZone::systemTimeZoneId()), QLocale::system());
+        requestBody(trimmed, m_environment.appId, QString::fromUtf8(QTimeZone::systemTimeZoneId()), systemLocaleName());
     QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        // An HTTP error status also sets reply->error(), so the status code is judged first.
-        if (!statusAttribute.isValid() && reply->error() != QNetworkReply::NoError) {
+        // A transfer that broke after a success status confirms nothing, so it is a failure like any other.
+        // An HTTP error status also sets reply->error(); that one is judged by its code below.
+        if (ReplyChecks::transferFailed(*reply)) {
             setStatus(failure(reply->errorString()));
             return;
         }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -40,6 +41,7 @@ public:
         std::function<QDateTime()> now; // empty uses the wall clock
         QUrl endpoint;
         QByteArray secret; // empty leaves out the X-App-Secret header
+        std::chrono::milliseconds transferTimeout{60 * 1000};
     };
 
     // Created on first use with the production environment and never released.
@@ -78,8 +80,12 @@ public:
     // Whole days from the stored install date to now; 0 without one.
     int daysSinceInstall() const;
 
+    // The body of the subscription request; "country" only when the locale name (de_DE.UTF-8, not de) names
+    // a territory.
     static QJsonObject requestBody(const QString& trimmedEmail, const QString& appId, const QString& timeZoneId,
-                                   const QLocale& locale);
+                                   const QString& localeName);
+    // The user's locale name as the environment gives it (LC_ALL, LC_MESSAGES, then LANG).
+    static QString systemLocaleName();
 
 signals:
     void isPresentedChanged();

@@ -76,9 +76,17 @@ void Updater::checkForUpdates()
         }
         const QJsonObject feed = QJsonDocument::fromJson(reply->readAll()).object();
         const QString version = feed.value(QStringLiteral("version")).toString();
-        const QUrl page(feed.value(QStringLiteral("url")).toString());
-        if (version.isEmpty()) {
-            BW_LOG_ERROR("checkForUpdates(_:)", QStringLiteral("The update feed names no version."));
+        const QString pageText = feed.value(QStringLiteral("url")).toString();
+        const QUrl page(pageText, QUrl::StrictMode);
+        // The page is opened for the user: only a web page will do, never a file or another program's scheme.
+        const bool webPage = page.isValid() && !page.host().isEmpty() &&
+                             (page.scheme() == QLatin1String("https") || page.scheme() == QLatin1String("http"));
+        const QString problem = version.isEmpty() ? QStringLiteral("The update feed names no version.")
+                                : !pageText.isEmpty() && !webPage
+                                    ? QStringLiteral("The update feed's download page is not a web address: ") + pageText
+                                    : QString();
+        if (!problem.isEmpty()) {
+            BW_LOG_ERROR("checkForUpdates(_:)", problem);
             const QString message = tr("The update information could not be understood.");
             finish([this, message] { m_ui->showError(message); });
             return;

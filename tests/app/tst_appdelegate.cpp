@@ -9,6 +9,10 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -238,6 +242,65 @@ private slots:
         QVERIFY(s.model()->setData(s.model()->index(row, column), text));
         QCOMPARE(s.json(), json);
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
+    }
+
+    // A cell's editor committed with the text it opened with changes nothing, whatever the row's label: the
+    // member named "" is labelled by its position, and its editor opens empty.
+    void unchangedCommitChangesNothing_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("opensWith");
+        // Rows: root, "", f, k.
+        QTest::newRow("empty name") << 1 << int(OutlineModel::NameColumn) << QString();
+        QTest::newRow("ordinary name") << 3 << int(OutlineModel::NameColumn) << QStringLiteral("k");
+        QTest::newRow("number value") << 2 << int(OutlineModel::ValueColumn) << QStringLiteral("1.5");
+        QTest::newRow("string value") << 3 << int(OutlineModel::ValueColumn) << QStringLiteral(" v ");
+    }
+    void unchangedCommitChangesNothing()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, opensWith);
+        Session s;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("doc.json"));
+        const QByteArray bytes = "{\"\":2,\"f\":1.5,\"k\":\" v \"}";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        QVERIFY(s.openAndWait(path));
+        s.delegate.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.delegate.window()));
+        QVERIFY(s.delegate.TheDocument()->saved());
+        QCOMPARE(s.cell(1, OutlineModel::NameColumn), QStringLiteral("[0]"));
+
+        const QModelIndex cell = s.model()->index(row, column);
+        s.view()->setCurrentIndex(cell);
+        s.view()->edit(cell);
+        QPointer<QLineEdit> editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), opensWith);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!editor); // closed and gone
+        QCOMPARE(s.delegate.TheDocument()->root()->jsonText().value_or("?"), bytes);
+        QVERIFY(s.delegate.TheDocument()->saved());
+        QCOMPARE(s.subtitle(), QStringLiteral("doc.json"));
+    }
+
+    // Closing the window while a name is being edited: the editor commits on its way out, and that must not
+    // reach the controller being torn down.
+    void closeWhileEditing()
+    {
+        auto s = std::make_unique<Session>();
+        QVERIFY(s->delegate.loadJSONString(QStringLiteral("{\"a\":1}")));
+        s->delegate.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s->delegate.window()));
+        s->view()->edit(s->model()->index(1, OutlineModel::NameColumn));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("b"));
+        s.reset();
     }
 
     // Changing the kind of the selected row keeps the rows, the selection and the document in step.

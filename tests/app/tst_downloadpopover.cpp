@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "app/DownloaderPopover.h"
 #include "app/MainWindow.h"
+#include "net/Downloader.h"
 #include "net/HeaderEntry.h"
 
 #include <QButtonGroup>
@@ -99,6 +100,40 @@ private slots:
         QCOMPARE(app.alertTexts(), QStringList{alert});
         QCOMPARE(app.json(), before);
         QVERIFY(!app.delegate.DownloaderIsShown());
+        QVERIFY(!app.delegate.isDownloading());
+    }
+
+    // A transfer that breaks after the status line fails as a request, whatever part of the body came: the
+    // body is never judged, even when what arrived parses.
+    void brokenTransferAlerts_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<bool>("stall");
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 100\r\n\r\n";
+        QTest::newRow("closed mid-body") << head + "[1, 2," << false;
+        QTest::newRow("short body that parses") << head + "[1]" << false;
+        QTest::newRow("stall after the headers") << head + "[1]" << true;
+    }
+    void brokenTransferAlerts()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(bool, stall);
+        LaunchedApp app;
+        app.delegate.window()->show();
+        app.document()->setSaved(true);
+        const QString before = app.json();
+        LocalHttpServer server;
+        server.respondRaw(response, stall);
+        Downloader::setTransferTimeout(std::chrono::milliseconds(500));
+        const bool handled = download(app, server.url());
+        Downloader::setTransferTimeout(Downloader::kTransferTimeout);
+        QVERIFY(handled);
+        const QStringList alerts = app.alertTexts();
+        QCOMPARE(alerts.size(), 1);
+        QVERIFY2(alerts.first().startsWith(QStringLiteral("Request failed: The request could not be completed: ")),
+                 qPrintable(alerts.first()));
+        QCOMPARE(app.json(), before);
+        QVERIFY(app.document()->saved());
         QVERIFY(!app.delegate.isDownloading());
     }
 

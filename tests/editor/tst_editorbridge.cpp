@@ -470,6 +470,8 @@ void EditorBridgeTest::errorMessagesSetJsonError()
     QCOMPARE(app.errorLabel()->isHidden(), expected.isNull());
     if (!expected.isNull())
         QCOMPARE(app.errorLabel()->text(), expected);
+    // What a screen reader hears: the label's name alone would not say what is wrong.
+    QCOMPARE(app.errorLabel()->accessibleDescription(), expected.isNull() ? QString() : expected);
     QVERIFY2(log.lines.isEmpty(), qPrintable(log.lines.join(QLatin1Char('\n'))));
     // An error report touches neither the document nor the page.
     QTest::qWait(50);
@@ -480,23 +482,31 @@ void EditorBridgeTest::errorMessagesSetJsonError()
 // ---------------------------------------------------------------------------------------------------------
 // Text edited in the page
 
-void EditorBridgeTest::pageTextThatIsNotADocumentChangesNothing_data()
+void EditorBridgeTest::refusedPageTextShowsTheReadersError_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("number") << QStringLiteral("5");
-    QTest::newRow("string") << QStringLiteral(R"("text")");
-    QTest::newRow("true") << QStringLiteral("true");
-    QTest::newRow("null") << QStringLiteral("null");
-    QTest::newRow("unfinished object") << QStringLiteral(R"({"a":)");
-    QTest::newRow("trailing comma") << QStringLiteral("[1,]");
-    QTest::newRow("two documents") << QStringLiteral("{} {}");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("only spaces") << QStringLiteral("  \n ");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("number") << QStringLiteral("5") << QStringLiteral("Line 1, column 1: The top level must be");
+    QTest::newRow("string") << QStringLiteral(R"("text")") << QStringLiteral("Line 1, column 1: The top level must be");
+    QTest::newRow("true") << QStringLiteral("true") << QStringLiteral("Line 1, column 1: The top level must be");
+    QTest::newRow("null") << QStringLiteral("null") << QStringLiteral("Line 1, column 1: The top level must be");
+    QTest::newRow("unfinished object") << QStringLiteral(R"({"a":)") << QStringLiteral("Line 1, column ");
+    QTest::newRow("trailing comma") << QStringLiteral("[1,]") << QStringLiteral("Line 1, column ");
+    QTest::newRow("two documents") << QStringLiteral("{} {}") << QStringLiteral("Line 1, column 4: Unexpected text");
+    QTest::newRow("empty") << QString() << QStringLiteral("Line 1, column 1: The text is empty.");
+    QTest::newRow("only spaces") << QStringLiteral("  \n ") << QStringLiteral("Line ");
+    QTest::newRow("number out of range") << QStringLiteral(R"({"a": 1e400})")
+                                         << QStringLiteral("Line 1, column 7: Number out of range.");
+    QTest::newRow("lone surrogate") << QStringLiteral(R"({"a": "\ud800"})")
+                                    << QStringLiteral("Line 1, column 15: Invalid escape sequence in a string.");
 }
 
-void EditorBridgeTest::pageTextThatIsNotADocumentChangesNothing()
+// The page sends only texts its own check passed; one the window still cannot read keeps the tree and the
+// page as they are, and the error line says why instead of the edit vanishing without a word.
+void EditorBridgeTest::refusedPageTextShowsTheReadersError()
 {
     QFETCH(QString, text);
+    QFETCH(QString, error);
     Bridge app;
     QVERIFY(app.ready());
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"keep": [true, {"me": null}]})")));
@@ -513,12 +523,27 @@ void EditorBridgeTest::pageTextThatIsNotADocumentChangesNothing()
     QTest::qWait(50);
     QVERIFY(app.settle());
 
-    QCOMPARE(app.state(), before);
+    const QString shown = app.delegate.JsonError();
+    QVERIFY2(shown.startsWith(error), qPrintable(shown));
+    QCOMPARE(errorChanged.count(), 1);
+    QCOMPARE(app.errorLabel()->text(), shown);
+    QVERIFY(!app.errorLabel()->isHidden());
+    QCOMPARE(app.errorLabel()->accessibleDescription(), shown);
+    // Apart from the error, nothing changed; in particular nothing was pushed over the text in the page.
+    const QString errorField = QStringLiteral("error=\"%1\"; label=%1; ").arg(shown);
+    QCOMPARE(app.state(), QString(before).replace(QStringLiteral("error=<null>; label= (hidden); "), errorField));
     QCOMPARE(app.document(), document);
-    QCOMPARE(errorChanged.count(), 0);
     QVERIFY(app.alerts.alerts.isEmpty());
-    // The page reports its own parse errors: the controller only traces the message.
-    QCOMPARE(log.lines, QStringList{traceLine("contentChanged(_:)")});
+    QCOMPARE(log.lines.size(), 2);
+    QCOMPARE(log.lines.first(), traceLine("contentChanged(_:)"));
+    QCOMPARE(log.levels.last(), Log::Level::Error);
+
+    // The next text the window can read replaces the error along with the tree.
+    app.postText(QStringLiteral("[1]"));
+    QVERIFY(app.settle());
+    QCOMPARE(app.json(), QByteArray("[1]"));
+    QVERIFY(app.delegate.JsonError().isNull());
+    QVERIFY(app.errorLabel()->isHidden());
 }
 
 void EditorBridgeTest::pageTextBecomesTheDocument()

@@ -25,8 +25,8 @@ private slots:
     void errorMessagesSetJsonError();
 
     // Text edited in the page.
-    void pageTextThatIsNotADocumentChangesNothing_data();
-    void pageTextThatIsNotADocumentChangesNothing();
+    void refusedPageTextShowsTheReadersError_data();
+    void refusedPageTextShowsTheReadersError();
     void pageTextBecomesTheDocument();
     void pageTextIsNotPushedBackByTheTimedPush_data();
     void pageTextIsNotPushedBackByTheTimedPush();

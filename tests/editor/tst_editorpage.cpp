@@ -168,6 +168,16 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     QTest::qWait(500);
     QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
     QVERIFY(app.delegate.TheDocument()->saved());
+    // Texts the window could not read are refused by the page as well, with the reason, and stay as typed.
+    for (const auto& [typed, reason] : {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
+                                        std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Unpaired surrogate")}}) {
+        QVERIFY(app.typeInPage(typed));
+        QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().contains(reason), kPageTimeoutMs);
+        QTest::qWait(500);
+        QCOMPARE(app.pageText(), typed);
+        QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
+        QVERIFY(app.delegate.TheDocument()->saved());
+    }
     // Mending the text clears the error and applies it.
     QVERIFY(app.typeInPage(QStringLiteral(R"({"a": 1, "b": 2})")));
     QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().isNull(), kPageTimeoutMs);

@@ -103,6 +103,8 @@ private slots:
         row("long tokens", "[12345678901234567890.5,1.0000000000000000000,-0.50000000000000000000]",
             A{12345678901234567890.5, 1, -0.5});
         row("fractions", "[0.1,-2.5,5e-324,1.7976931348623157e308]", A{0.1, -2.5, 5e-324, 1.7976931348623157e308});
+        // Below the smallest double is zero, however many digits the number is written with.
+        row("too small for a double", "[1e-400,1.00000000000000000000e-400,-0.000000000000000000001e-330]", A{0, 0, 0});
         row("collections", R"({"a":[],"o":{}})", O{{"a", A{}}, {"o", O{}}});
         // Each string as a value and as a name.
         const auto text = [&row](const char* tag, const QByteArray& literal, const QString& string) {
@@ -150,6 +152,11 @@ private slots:
             QTest::newRow(tag) << text << offset << line << column;
         };
         row("1e400", "[1e400]");
+        row("1e400 in many digits", "[1.00000000000000000000e400]");
+        // A string followed by a colon is no member name inside an array, nor a second one in an object; a
+        // stray closer after it must not let the rest be skipped.
+        row("colon after a string element", "[\"x\" : 1 }, 2]");
+        row("colon after a member's string value", "{\"b\":\"c\": 1}}");
         row("long integer beyond double", "[1" + QByteArray(400, '0') + "]");
         row("bad literal on line 3", "{\n  \"a\": 1,\n  \"b\": tru\n}", 19, 3, 8);
         row("bad literal after crlf", "[1,\r\n nul]", 6, 2, 2);

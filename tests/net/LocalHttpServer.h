@@ -29,12 +29,21 @@ public:
                  const QList<QPair<QByteArray, QByteArray>>& headers = {})
     {
         m_hangUp = false;
+        m_stall = false;
         m_response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\n";
         for (const auto& [name, value] : headers)
             m_response += name + ": " + value + "\r\n";
         m_response += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
     void hangUp() { m_hangUp = true; }
+    // Answers with exactly these bytes (a status line, headers and whatever part of a body), then hangs up, or
+    // with `stall` keeps the connection open without sending another byte.
+    void respondRaw(const QByteArray& bytes, bool stall = false)
+    {
+        m_hangUp = false;
+        m_response = bytes;
+        m_stall = stall;
+    }
 
     // Raw bytes of each connection, in the order they were accepted.
     QList<QByteArray> requests;
@@ -88,10 +97,12 @@ private:
         socket.setProperty("answered", true);
         if (!m_hangUp)
             socket.write(m_response);
-        socket.disconnectFromHost();
+        if (!m_stall)
+            socket.disconnectFromHost();
     }
 
     QTcpServer m_server;
     QByteArray m_response;
     bool m_hangUp = false;
+    bool m_stall = false;
 };

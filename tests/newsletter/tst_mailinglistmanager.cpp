@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -32,10 +33,11 @@ struct Fixture
     QString sharedPath = dir.filePath(QStringLiteral("shared.conf"));
     QString appPath = dir.filePath(QStringLiteral("app.conf"));
 
-    std::unique_ptr<MailingListManager> make(const QUrl& endpoint = {}, const QByteArray& secret = {})
+    std::unique_ptr<MailingListManager> make(const QUrl& endpoint = {}, const QByteArray& secret = {},
+                                             std::chrono::milliseconds timeout = std::chrono::minutes(1))
     {
-        return std::make_unique<MailingListManager>(
-            MailingListManager::Environment{sharedPath, appPath, kAppId, [this] { return clock; }, endpoint, secret});
+        return std::make_unique<MailingListManager>(MailingListManager::Environment{
+            sharedPath, appPath, kAppId, [this] { return clock; }, endpoint, secret, timeout});
     }
     QVariant shared(const QString& key) const { return QSettings(sharedPath, QSettings::IniFormat).value(key); }
     QVariant app(const QString& key) const { return QSettings(appPath, QSettings::IniFormat).value(key); }
@@ -186,17 +188,23 @@ private slots:
         QCOMPARE(manager->decision(), Decision::Snoozed);
     }
 
+    // The country comes only from a territory the locale name states: a language alone names no country.
     void requestBody_data()
     {
-        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("country"); // empty: no member
-        QTest::newRow("Germany") << QLocale(QLocale::German, QLocale::Germany) << "Germany";
-        QTest::newRow("United States") << QLocale(QLocale::English, QLocale::UnitedStates) << "United States";
-        QTest::newRow("C locale") << QLocale::c() << QString();
+        QTest::newRow("language and territory") << "de_DE.UTF-8" << "Germany";
+        QTest::newRow("language alone") << "de" << QString();
+        QTest::newRow("language alone, with codeset") << "de.UTF-8" << QString();
+        QTest::newRow("another territory of the language") << "de_AT@euro" << "Austria";
+        QTest::newRow("script and territory") << "sr_Latn_RS" << "Serbia";
+        QTest::newRow("BCP 47 form") << "en-US" << "United States";
+        QTest::newRow("C locale") << "C.UTF-8" << QString();
+        QTest::newRow("none") << QString() << QString();
     }
     void requestBody()
     {
-        QFETCH(QLocale, locale);
+        QFETCH(QString, locale);
         QFETCH(QString, country);
         const QJsonObject body = MailingListManager::requestBody(QStringLiteral("a@b.example"), kAppId,
                                                                  QStringLiteral("Europe/Berlin"), locale);
@@ -214,16 +222,24 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QByteArray>("secret");
-        QTest::newRow("trimmed, with secret") << " \t a@b.example\r\n"
-                                              << "a@b.example" << QByteArray("0123456789abc");
-        QTest::newRow("at sign alone, no secret") << "@"
-                                                  << "@" << QByteArray();
+        QTest::addColumn<QByteArray>("locale"); // LC_ALL
+        QTest::addColumn<QString>("country");
+        QTest::newRow("trimmed, with secret, German in Germany")
+            << " \t a@b.example\r\n"
+            << "a@b.example" << QByteArray("0123456789abc") << QByteArray("de_DE.UTF-8") << "Germany";
+        QTest::newRow("at sign alone, no secret, German") << "@"
+                                                          << "@" << QByteArray() << QByteArray("de") << QString();
     }
     void submitRequest()
     {
         QFETCH(QString, address);
         QFETCH(QString, sent);
         QFETCH(QByteArray, secret);
+        QFETCH(QByteArray, locale);
+        QFETCH(QString, country);
+        const QByteArray previousLocale = qgetenv("LC_ALL");
+        qputenv("LC_ALL", locale);
+        const auto restore = qScopeGuard([&] { qputenv("LC_ALL", previousLocale); });
         LocalHttpServer server;
         QVERIFY(server.isListening());
         server.respond(200, "OK", "{}");
@@ -248,9 +264,11 @@ private slots:
         QJsonParseError error;
         const QJsonObject body = QJsonDocument::fromJson(payload, &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(body, MailingListManager::requestBody(sent, kAppId, QString::fromUtf8(QTimeZone::systemTimeZoneId()),
-                                                       QLocale::system()));
         QCOMPARE(body.value(QStringLiteral("email")).toString(), sent);
+        QCOMPARE(body.value(QStringLiteral("app")).toString(), kAppId);
+        QCOMPARE(body.value(QStringLiteral("tz")).toString(), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
+        QCOMPARE(body.value(QStringLiteral("country")).toString(), country);
+        QCOMPARE(body.size(), country.isEmpty() ? 3 : 4);
     }
 
     void invalidAddressIsNotSent_data()
@@ -314,6 +332,33 @@ private slots:
         QCOMPARE(optedOutSpy.size(), accepted ? 1 : 0);
         QCOMPARE(manager->decision(), accepted ? Decision::Subscribed : Decision::Snoozed);
         QCOMPARE(manager->isPresented(), false);
+    }
+
+    // A transfer that breaks after a success status confirms nothing: the subscription fails with the
+    // transport's description and no decision is stored.
+    void brokenTransferIsNoSubscription_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<bool>("stall");
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 100\r\n\r\n";
+        QTest::newRow("closed mid-body") << head + "{\"ok\":" << false;
+        QTest::newRow("short body that parses") << head + "{}" << false;
+        QTest::newRow("stall after the headers") << head + "{}" << true;
+    }
+    void brokenTransferIsNoSubscription()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(bool, stall);
+        LocalHttpServer server;
+        server.respondRaw(response, stall);
+        Fixture f;
+        auto manager = f.make(server.url(), {}, std::chrono::milliseconds(500));
+        manager->submit(QStringLiteral("a@b.example"));
+        QTRY_VERIFY(manager->status().kind != Kind::Submitting);
+        QCOMPARE(manager->status().kind, Kind::Failure);
+        QVERIFY(!manager->status().message.isEmpty());
+        QCOMPARE(manager->decision(), Decision::None);
+        QVERIFY(!manager->isOptedOut());
     }
 
     // No server at all: the transport's own description is shown, and a retry goes through every step again.

@@ -86,6 +86,13 @@ private slots:
         QTest::newRow("older") << QByteArray("{\"version\":\"0.8.9\"}") << "up to date 0.9.0";
         QTest::newRow("no version") << QByteArray("{}") << "error The update information could not be understood.";
         QTest::newRow("not JSON") << QByteArray("<html>") << "error The update information could not be understood.";
+        QTest::newRow("http page") << QByteArray("{\"version\":\"1.0\",\"url\":\"http://example.org/get\"}")
+                                   << "available 1.0 http://example.org/get";
+        // The page is opened for the user: nothing but a web address is.
+        for (const char* page : {"file:///usr/bin/xterm", "javascript:alert(1)", "ftp://example.org/get",
+                                 "example.org/get", "https://"})
+            QTest::newRow(page) << (QByteArray("{\"version\":\"1.0\",\"url\":\"") + page + "\"}")
+                                << "error The update information could not be understood.";
     }
     void checkAgainstFeed()
     {

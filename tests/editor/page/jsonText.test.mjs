@@ -103,7 +103,7 @@ describe('prettyLines', () => {
 describe('jsonError', () => {
     test('accepts objects and arrays at the top', () => {
         for (const text of ['{}', '[]', ' \r\n\t[] ', '{"a":[1,-0,1.5e+10,0.5E-3,true,false,null,"\\u00e9\\"\\\\\\/\\b\\f\\n\\r\\t"]}',
-            '[9007199254740993, 1.0E+400]', '{"":{}, "a":[[]]}', '["é😀\u2028"]'])
+            '[9007199254740993, 1.0E+308]', '{"":{}, "a":[[]]}', '["é😀\u2028"]', '["\\ud83d\\ude00"]', '\ufeff{}'])
             assert.equal(jsonError(text), null, text);
     });
 
@@ -116,6 +116,10 @@ describe('jsonError', () => {
         ['bad escape', '["\\x"]', 'Line 1, column 3: Invalid escape sequence'],
         ['bad \\u escape', '["\\u12G4"]', 'Line 1, column 3: Invalid \\u escape; four hexadecimal digits must follow'],
         ['short \\u escape at the end', '["\\u12', 'Line 1, column 3: Invalid \\u escape; four hexadecimal digits must follow'],
+        ['number beyond the doubles', '[1, -1.0E+400]', 'Line 1, column 5: Number out of range'],
+        ['lone high surrogate', '["\\ud800"]', 'Line 1, column 3: Unpaired surrogate in a \\u escape'],
+        ['lone low surrogate', '["x\\uDC00"]', 'Line 1, column 4: Unpaired surrogate in a \\u escape'],
+        ['high surrogate before another escape', '["\\ud800\\n"]', 'Line 1, column 3: Unpaired surrogate in a \\u escape'],
         ['leading zero', '[01]', 'Line 1, column 2: Invalid number'],
         ['fraction without digits', '[1.]', 'Line 1, column 2: Invalid number'],
         ['lone minus', '[-]', 'Line 1, column 2: Invalid number'],
