@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <functional>
 
 namespace ExportWriter {
 
@@ -37,26 +38,39 @@ std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format,
     return std::nullopt;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why)
+namespace {
+
+// Replaces the file only once `write` has put every byte into it and succeeded.
+bool replaceFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* why)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (why)
-            *why = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        if (why)
-            *why = file.errorString();
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly))
+        reason = file.errorString();
+    else if (!write(file, &reason))
         file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (why)
-            *why = file.errorString();
-        return false;
-    }
-    return true;
+    else if (!file.commit())
+        reason = file.errorString();
+    else
+        return true;
+    if (why)
+        *why = reason;
+    return false;
+}
+
+} // namespace
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why)
+{
+    return replaceFile(
+        path,
+        [&bytes](QIODevice& file, QString* reason) {
+            if (file.write(bytes) == bytes.size())
+                return true;
+            *reason = file.errorString();
+            return false;
+        },
+        why);
 }
 
 bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, QString* why)
@@ -65,24 +79,14 @@ bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, Q
         const std::optional<QByteArray> bytes = exportBytes(root, format, why);
         return bytes && writeFileAtomically(path, *bytes, why);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (why)
-            *why = file.errorString();
-        return false;
-    }
-    const bool written = format == ExportFormat::PlistXml ? PropertyList::writeXml(*root, file, why)
-                                                          : PropertyList::writeBinary(*root, file, why);
-    if (!written) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (why)
-            *why = file.errorString();
-        return false;
-    }
-    return true;
+    // Property lists are streamed into the file rather than made in memory first.
+    return replaceFile(
+        path,
+        [root, format](QIODevice& file, QString* reason) {
+            return format == ExportFormat::PlistXml ? PropertyList::writeXml(*root, file, reason)
+                                                    : PropertyList::writeBinary(*root, file, reason);
+        },
+        why);
 }
 
 void presentFailure(ExportFormat format)
