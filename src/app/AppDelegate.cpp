@@ -1,6 +1,7 @@
 // The controller's core: construction, start-up, the tree notifications and installing documents.
 #include "app/AppDelegate.h"
 
+#include "app/AboutDialog.h"
 #include "app/MainWindow.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
@@ -8,24 +9,23 @@
 #include "app/UpdaterDialogs.h"
 #include "app/undo/UndoHistory.h"
 #include "editor/ContentPusher.h"
-#include "newsletter/MailingListManager.h"
 #include "model/Alerts.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
 #include "model/SearchSettings.h"
 #include "model/Settings.h"
+#include "newsletter/MailingListManager.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 #include <tuple>
-#include <QToolButton>
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
 {
@@ -175,9 +175,9 @@ void AppDelegate::connectWindow()
             [this, window] { toggleDownloadPopover(window->downloadButton()); });
     connect(window->checkForUpdatesAction(), &QAction::triggered, this, &AppDelegate::checkForUpdates);
     connect(window->aboutAction(), &QAction::triggered, this, [window] {
-        QMessageBox::about(window, tr("About Brackwell"),
-                           tr("<b>Brackwell</b> %1<br>A viewer and editor for JSON documents.")
-                               .arg(QApplication::applicationVersion()));
+        auto* about = new AboutDialog(window);
+        about->setAttribute(Qt::WA_DeleteOnClose);
+        about->open();
     });
     connect(window->addRowAction(), &QAction::triggered, this, &AppDelegate::addForSelectedRow);
     connect(window->removeRowAction(), &QAction::triggered, this, &AppDelegate::removeSelectedRow);

@@ -244,7 +244,7 @@ void AppDelegate::updateRecentMenu()
     if (paths.isEmpty())
         menu->addAction(tr("No Recent Documents"))->setEnabled(false);
     menu->addSeparator();
-    QAction* clear = menu->addAction(tr("Clear Menu"));
+    QAction* clear = menu->addAction(tr("&Clear Menu"));
     clear->setEnabled(!paths.isEmpty());
     connect(clear, &QAction::triggered, this, [] { Settings::instance().clearRecentDocuments(); });
 }

@@ -28,7 +28,7 @@ void AppDelegate::setupMainMenu()
         return;
 
     if (QAction* file = MenuPlacement::topLevelItem(bar, tr("File")); file && file->menu()) {
-        auto* item = new QAction(tr("Open from Clipboard"), file->menu());
+        auto* item = new QAction(tr("Open from &Clipboard"), file->menu());
         item->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
         connect(item, &QAction::triggered, this, &AppDelegate::openFromClipboard);
         MenuPlacement::insertAfter(file->menu(), item, m_window->openAction());
@@ -40,30 +40,30 @@ void AppDelegate::setupMainMenu()
         if (edit->menu()->actions().contains(m_window->removeRowAction()))
             m_window->removeRowAction()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
         edit->menu()->addSeparator();
-        m_findReplaceAction = addItem(edit->menu(), tr("Find & Replace…"), Qt::CTRL | Qt::ALT | Qt::Key_F, this,
+        m_findReplaceAction = addItem(edit->menu(), tr("Find && &Replace…"), Qt::CTRL | Qt::ALT | Qt::Key_F, this,
                                       [this] { showFindReplace(); });
     }
 
-    m_viewMenu = new QMenu(tr("View"), m_window.get());
-    addItem(m_viewMenu, tr("Toggle Search Panel"), Qt::CTRL | Qt::SHIFT | Qt::Key_F, this,
+    m_viewMenu = new QMenu(tr("&View"), m_window.get());
+    addItem(m_viewMenu, tr("Toggle &Search Panel"), Qt::CTRL | Qt::SHIFT | Qt::Key_F, this,
             [this] { toggleSearchPanel(); });
-    addItem(m_viewMenu, tr("Toggle Code Editor"), Qt::CTRL | Qt::SHIFT | Qt::Key_E, this,
+    addItem(m_viewMenu, tr("Toggle Code &Editor"), Qt::CTRL | Qt::SHIFT | Qt::Key_E, this,
             [this] { toggleCodePanel(); });
     m_viewMenu->addSeparator();
-    addItem(m_viewMenu, tr("Expand All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Right, this, [this] { expandAllRows(); });
-    addItem(m_viewMenu, tr("Collapse All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Left, this, [this] { collapseAllRows(); });
+    addItem(m_viewMenu, tr("E&xpand All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Right, this, [this] { expandAllRows(); });
+    addItem(m_viewMenu, tr("&Collapse All"), Qt::CTRL | Qt::SHIFT | Qt::Key_Left, this, [this] { collapseAllRows(); });
     m_viewMenu->addSeparator();
-    m_rowIconsAction =
-        addItem(m_viewMenu, tr("Show Row Icons"), Qt::CTRL | Qt::SHIFT | Qt::Key_I, this, [this] { toggleRowIcons(); });
+    m_rowIconsAction = addItem(m_viewMenu, tr("Show Row &Icons"), Qt::CTRL | Qt::SHIFT | Qt::Key_I, this,
+                               [this] { toggleRowIcons(); });
     m_rowIconsAction->setCheckable(true);
     m_rowIconsAction->setChecked(m_showRowIcons);
     connect(this, &AppDelegate::ShowRowIconsChanged, m_rowIconsAction,
             [this] { m_rowIconsAction->setChecked(m_showRowIcons); });
     MenuPlacement::insertViewMenu(bar, m_viewMenu);
 
-    m_toolsMenu = new QMenu(tr("Tools"), m_window.get());
-    addItem(m_toolsMenu, tr("JQ Panel…"), Qt::CTRL | Qt::SHIFT | Qt::Key_J, this, [this] { showJQPanel(); });
-    addItem(m_toolsMenu, tr("Download from URL…"), Qt::CTRL | Qt::SHIFT | Qt::Key_D, this,
+    m_toolsMenu = new QMenu(tr("&Tools"), m_window.get());
+    addItem(m_toolsMenu, tr("&JQ Panel…"), Qt::CTRL | Qt::SHIFT | Qt::Key_J, this, [this] { showJQPanel(); });
+    addItem(m_toolsMenu, tr("&Download from URL…"), Qt::CTRL | Qt::SHIFT | Qt::Key_D, this,
             [this] { showDownloaderMenu(); });
     MenuPlacement::insertToolsMenu(bar, m_toolsMenu);
 }
@@ -73,9 +73,9 @@ void AppDelegate::setupOutlineContextMenu()
     OutlineView* outline = m_window->outlineView();
     if (!outline->actions().isEmpty())
         return;
-    auto* copyPath = new QAction(tr("Copy Path"), outline);
+    auto* copyPath = new QAction(tr("Copy &Path"), outline);
     connect(copyPath, &QAction::triggered, this, &AppDelegate::copyNodePath);
-    auto* copyJson = new QAction(tr("Copy as JSON"), outline);
+    auto* copyJson = new QAction(tr("Copy as &JSON"), outline);
     connect(copyJson, &QAction::triggered, this, &AppDelegate::copyNodeAsJSON);
     outline->addAction(copyPath);
     outline->addAction(copyJson);

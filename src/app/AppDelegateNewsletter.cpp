@@ -69,7 +69,7 @@ void AppDelegate::updateHelpMenu(bool optedOut)
     if (m_subscribeMenuItem || !help)
         return;
     help->addSeparator();
-    m_subscribeMenuItem = help->addAction(tr("Subscribe to Newsletter…"));
+    m_subscribeMenuItem = help->addAction(tr("Subscribe to &Newsletter…"));
     connect(m_subscribeMenuItem, &QAction::triggered, this, &AppDelegate::showMailingListPrompt);
 }
 

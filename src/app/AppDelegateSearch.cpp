@@ -110,7 +110,7 @@ void AppDelegate::updateSearchMenu()
     }
     if (!m_recentSearches.isEmpty()) {
         menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Clear Recent Searches")), &QAction::triggered, this,
+        connect(menu->addAction(QStringLiteral("&Clear Recent Searches")), &QAction::triggered, this,
                 &AppDelegate::clearRecentSearches);
     }
     m_window->searchField()->setSearchMenu(menu.get());

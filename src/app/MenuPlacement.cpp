@@ -1,5 +1,7 @@
 #include "app/MenuPlacement.h"
 
+#include "app/MenuText.h"
+
 #include <QMenu>
 #include <QMenuBar>
 
@@ -8,7 +10,7 @@ namespace MenuPlacement {
 QAction* topLevelItem(QMenuBar* bar, const QString& title)
 {
     for (QAction* item : bar->actions())
-        if (item->text() == title)
+        if (withoutMnemonic(item->text()) == withoutMnemonic(title))
             return item;
     return nullptr;
 }

@@ -9,7 +9,7 @@ class QMenuBar;
 // Where the controller's menu additions go in the window's menus.
 namespace MenuPlacement {
 
-// The top-level item whose title is exactly `title`, or nullptr.
+// The top-level item whose title reads `title` once mnemonics are set aside ("&File" is "File"), or nullptr.
 QAction* topLevelItem(QMenuBar* bar, const QString& title);
 // Inserts `item` directly after `anchor`; without the anchor in the menu at index 1 (0 in an empty menu).
 void insertAfter(QMenu* menu, QAction* item, QAction* anchor);

@@ -561,17 +561,19 @@ private slots:
         QVERIFY(s.delegate.loadJSONString(kFruits));
         s.delegate.addRecentSearch(QStringLiteral("apple"));
         s.delegate.addRecentSearch(QStringLiteral("cherry"));
+        s.delegate.addRecentSearch(QStringLiteral("salt & pepper"));
         s.delegate.updateSearchMenu();
         QCOMPARE(s.delegate.searchMenu()->title(), QStringLiteral("Recent Searches"));
         QList<QAction*> items = s.delegate.searchMenu()->actions();
-        QCOMPARE(items.size(), 4);
-        QCOMPARE(items[0]->text(), QStringLiteral("cherry"));
-        QCOMPARE(items[1]->text(), QStringLiteral("apple"));
-        QVERIFY(items[2]->isSeparator());
-        QCOMPARE(items[3]->text(), QStringLiteral("Clear Recent Searches"));
+        QCOMPARE(items.size(), 5);
+        QCOMPARE(items[0]->text(), QStringLiteral("salt && pepper")); // shown as it is, without a mnemonic
+        QCOMPARE(items[1]->text(), QStringLiteral("cherry"));
+        QCOMPARE(items[2]->text(), QStringLiteral("apple"));
+        QVERIFY(items[3]->isSeparator());
+        QCOMPARE(items[4]->text(), QStringLiteral("&Clear Recent Searches"));
 
-        items[1]->trigger();
-        QCOMPARE(s.delegate.recentSearches(), (QStringList{"apple", "cherry"}));
+        items[2]->trigger();
+        QCOMPARE(s.delegate.recentSearches(), (QStringList{"apple", "salt & pepper", "cherry"}));
         QCOMPARE(s.delegate.SearchPredicateValue(), QStringLiteral("apple"));
         QCOMPARE(s.rowNames(), (QStringList{"root", "fruits", "[0]"}));
         QCOMPARE(s.delegate.searchMenu()->actions().first()->text(), QStringLiteral("apple"));

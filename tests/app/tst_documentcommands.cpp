@@ -306,7 +306,7 @@ private slots:
         LaunchedApp app;
         QTemporaryDir dir;
         const QString a = QFileInfo(dir.filePath(QStringLiteral("a.json"))).absoluteFilePath();
-        const QString b = QFileInfo(dir.filePath(QStringLiteral("b.json"))).absoluteFilePath();
+        const QString b = QFileInfo(dir.filePath(QStringLiteral("b&c.json"))).absoluteFilePath();
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("[\"a\"]")));
         app.prompts.savePaths = {a};
         app.delegate.saveDocumentAs();
@@ -318,11 +318,11 @@ private slots:
         emit recent->aboutToShow();
         QList<QAction*> items = recent->actions();
         QCOMPARE(items.size(), 4);
-        QCOMPARE(items[0]->text(), QStringLiteral("b.json"));
+        QCOMPARE(items[0]->text(), QStringLiteral("b&&c.json")); // shown as it is, without a mnemonic
         QCOMPARE(items[1]->text(), QStringLiteral("a.json"));
         QCOMPARE(items[1]->data().toString(), a);
         QVERIFY(items[2]->isSeparator());
-        QCOMPARE(items[3]->text(), QStringLiteral("Clear Menu"));
+        QCOMPARE(items[3]->text(), QStringLiteral("&Clear Menu"));
         QVERIFY(items[3]->isEnabled());
 
         items[1]->trigger();

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "TestSupport.h"
 #include "app/JqPanel.h"
+#include "app/MenuText.h"
 #include "app/ResultView.h"
 #include "jq/JqRecipes.h"
 
@@ -41,18 +42,6 @@ QByteArray jqOutput(const QString& filter, const QByteArray& input)
     jq.write(input);
     jq.closeWriteChannel();
     return jq.waitForFinished(kRunTimeout) ? jq.readAllStandardOutput() : QByteArray("jq did not finish");
-}
-
-// The text a menu draws for an item: "&&" is an ampersand, a single "&" only marks the shortcut letter.
-QString shownText(const QString& text)
-{
-    QString shown;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
-            ++i;
-        shown += text[i];
-    }
-    return shown;
 }
 
 // The message of every error line the jq run reported.
@@ -428,7 +417,7 @@ private slots:
                 return items;
             items << menu->title();
             for (QAction* action : menu->actions()) {
-                QString item = action->isSeparator() ? QStringLiteral("---") : shownText(action->text());
+                QString item = action->isSeparator() ? QStringLiteral("---") : withoutMnemonic(action->text());
                 if (action->menu())
                     item = QStringLiteral("[group]");
                 if (!action->isEnabled())
@@ -480,11 +469,11 @@ private slots:
             expected << group.title;
             QMenu* submenu = g < size_t(items.size()) ? items[qsizetype(g)]->menu() : nullptr;
             QVERIFY(submenu);
-            shown << shownText(submenu->menuAction()->text());
+            shown << withoutMnemonic(submenu->menuAction()->text());
             for (const JQRecipe& recipe : group.recipes)
                 expected << recipe.title + QStringLiteral(" / ") + recipe.templateText;
             for (QAction* action : submenu->actions())
-                shown << shownText(action->text()) + QStringLiteral(" / ") + action->toolTip();
+                shown << withoutMnemonic(action->text()) + QStringLiteral(" / ") + action->toolTip();
         }
         menu->close();
         QCOMPARE(shown, expected);

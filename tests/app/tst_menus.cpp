@@ -1,42 +1,67 @@
 #include "AppTestSupport.h"
+#include "app/AboutDialog.h"
 #include "app/MainWindow.h"
 #include "app/MenuPlacement.h"
+#include "app/MenuText.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
 #include "app/SearchField.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHash>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTextBrowser>
 #include <memory>
 
 namespace {
 
-// The menu's items as "Title|Shortcut", "-" for a separator and "Title>" for a submenu.
+// The menu's items as shown, "Title|Shortcut", "-" for a separator and "Title>" for a submenu.
 QStringList listing(const QMenu* menu)
 {
     QStringList items;
     for (const QAction* item : menu->actions()) {
+        const QString shown = withoutMnemonic(item->text());
         if (item->isSeparator())
             items << QStringLiteral("-");
         else if (item->menu())
-            items << item->text() + QLatin1Char('>');
+            items << shown + QLatin1Char('>');
         else
-            items << item->text() + QLatin1Char('|') + item->shortcut().toString(QKeySequence::PortableText);
+            items << shown + QLatin1Char('|') + item->shortcut().toString(QKeySequence::PortableText);
     }
     return items;
 }
 
+// The titles as shown, without their mnemonics.
 QStringList titles(const QWidget* menuOrBar)
 {
     QStringList texts;
     for (const QAction* item : menuOrBar->actions())
-        texts << item->text();
+        texts << withoutMnemonic(item->text());
     return texts;
+}
+
+// The menu of that path, such as "File/Export"; "" is the menu bar's own list.
+QWidget* menuAt(AppDelegate& delegate, const QString& path)
+{
+    QWidget* at = delegate.window()->menuBar();
+    for (const QString& title : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QList<QAction*> items = at->actions();
+        const auto found = std::find_if(items.begin(), items.end(),
+                                        [&](QAction* item) { return withoutMnemonic(item->text()) == title; });
+        if (found == items.end() || !(*found)->menu())
+            return nullptr;
+        at = (*found)->menu();
+        // Open Recent fills itself as it opens.
+        emit static_cast<QMenu*>(at)->aboutToShow();
+    }
+    return at;
 }
 
 QMenu* topMenu(AppDelegate& delegate, const QString& title)
@@ -48,7 +73,7 @@ QMenu* topMenu(AppDelegate& delegate, const QString& title)
 QAction* itemTitled(const QMenu* menu, const QString& title)
 {
     for (QAction* item : menu->actions())
-        if (item->text() == title)
+        if (withoutMnemonic(item->text()) == title)
             return item;
     return nullptr;
 }
@@ -88,34 +113,58 @@ private slots:
         QCOMPARE(topMenu(app.delegate, QStringLiteral("Tools")), app.delegate.toolsMenu());
     }
 
-    // The menus the controller builds hold their items in order with their shortcuts.
+    // Every menu shows its items in order with their shortcuts; "&" marks no mnemonic where it is shown.
     void menuContents_data()
     {
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QStringList>("items");
+        QTest::newRow("file") << "File"
+                              << QStringList{"New|Ctrl+N",
+                                             "Open…|Ctrl+O",
+                                             "Open from Clipboard|Ctrl+Shift+V",
+                                             "Open Recent>",
+                                             "-",
+                                             "Save|Ctrl+S",
+                                             "Save As…|Ctrl+Shift+S",
+                                             "Export>",
+                                             "-",
+                                             "Quit|" + QKeySequence(QKeySequence::Quit).toString()};
+        QTest::newRow("open recent") << "File/Open Recent" << QStringList{"No Recent Documents|", "-", "Clear Menu|"};
+        QTest::newRow("export") << "File/Export" << QStringList{"XML…|",
+                                                                "YAML…|",
+                                                                "-",
+                                                                "Property List (XML)…|",
+                                                                "Property List (Binary)…|",
+                                                                "Property List (OpenStep)…|"};
+        QTest::newRow("edit") << "Edit"
+                              << QStringList{"Undo|Ctrl+Z",
+                                             "Redo|" + QKeySequence(QKeySequence::Redo).toString(),
+                                             "-",
+                                             "Cut|Ctrl+X",
+                                             "Copy|Ctrl+C",
+                                             "Paste|Ctrl+V",
+                                             "-",
+                                             "Add Row|Ctrl+=",
+                                             "Remove Row|Ctrl+Backspace",
+                                             "-",
+                                             "Find & Replace…|Ctrl+Alt+F"};
         QTest::newRow("view") << "View"
                               << QStringList{"Toggle Search Panel|Ctrl+Shift+F", "Toggle Code Editor|Ctrl+Shift+E", "-",
                                              "Expand All|Ctrl+Shift+Right",      "Collapse All|Ctrl+Shift+Left",    "-",
                                              "Show Row Icons|Ctrl+Shift+I"};
         QTest::newRow("tools") << "Tools" << QStringList{"JQ Panel…|Ctrl+Shift+J", "Download from URL…|Ctrl+Shift+D"};
-        QTest::newRow("export") << "Export" << QStringList{"XML…|",
-                                                           "YAML…|",
-                                                           "-",
-                                                           "Property List (XML)…|",
-                                                           "Property List (Binary)…|",
-                                                           "Property List (OpenStep)…|"};
+        QTest::newRow("help") << "Help"
+                              << QStringList{"Check for Updates…|", "About Brackwell|", "-",
+                                             "Subscribe to Newsletter…|"};
     }
     void menuContents()
     {
         QFETCH(QString, menu);
         QFETCH(QStringList, items);
         LaunchedApp app;
-        const QMenu* shown =
-            menu == QLatin1String("Export") ? app.delegate.window()->exportMenu() : topMenu(app.delegate, menu);
+        const auto* shown = qobject_cast<QMenu*>(menuAt(app.delegate, menu));
         QVERIFY(shown);
         QCOMPARE(listing(shown), items);
-        if (menu == QLatin1String("Export"))
-            QVERIFY(listing(topMenu(app.delegate, QStringLiteral("File"))).contains(QStringLiteral("Export>")));
         // Both tools are there to use.
         if (menu == QLatin1String("Tools")) {
             QVERIFY(itemTitled(shown, QStringLiteral("JQ Panel…"))->isEnabled());
@@ -123,25 +172,76 @@ private slots:
         }
     }
 
-    // The additions to File and Edit sit where users look for them.
-    void fileAndEditAdditions()
+    // Alt and a letter open a menu and pick an item: each menu and each item has a letter of its own. Documents
+    // in Open Recent have none, so that their names show as they are.
+    void mnemonics_data()
+    {
+        QTest::addColumn<QString>("menu");
+        for (const char* menu : {"", "File", "File/Open Recent", "File/Export", "Edit", "View", "Tools", "Help"})
+            QTest::newRow(*menu ? menu : "menu bar") << QString::fromLatin1(menu);
+    }
+    void mnemonics()
+    {
+        QFETCH(QString, menu);
+        LaunchedApp app;
+        const QWidget* shown = menuAt(app.delegate, menu);
+        QVERIFY(shown);
+        QHash<QChar, QString> owners;
+        for (const QAction* item : shown->actions()) {
+            if (item->isSeparator() || item->data().isValid() || item->text() == QLatin1String("No Recent Documents"))
+                continue;
+            const QChar letter = mnemonicOf(item->text());
+            QVERIFY2(!letter.isNull(), qPrintable(item->text()));
+            QVERIFY2(!owners.contains(letter), qPrintable(owners.value(letter) + ", " + item->text()));
+            owners.insert(letter, item->text());
+        }
+        QVERIFY(!owners.isEmpty());
+    }
+
+    // Alt+E opens the Edit menu even while the search field has the focus, rather than typing "e" into it.
+    void altLetterOpensMenu()
     {
         LaunchedApp app;
-        const QStringList file = titles(topMenu(app.delegate, QStringLiteral("File")));
-        QCOMPARE(file.indexOf(QStringLiteral("Open from Clipboard")), file.indexOf(QStringLiteral("Open…")) + 1);
-        QCOMPARE(app.delegate.openFromClipboardAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+        MainWindow* window = app.delegate.window();
+        const auto hide = qScopeGuard([window] { window->hide(); });
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        SearchField* field = window->searchField();
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_E, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), menuAt(app.delegate, QStringLiteral("Edit")));
+        QApplication::activePopupWidget()->close();
+        QCOMPARE(field->text(), QString());
+    }
 
-        const QStringList edit = titles(topMenu(app.delegate, QStringLiteral("Edit")));
-        QCOMPARE(edit.mid(0, 3), (QStringList{"Undo", "Redo", ""}));
+    // Undo and Redo take the desktop's keys, Ctrl+Shift+Z among Redo's.
+    void undoRedoKeys()
+    {
+        LaunchedApp app;
         const QList<QAction*> undoRedo = topMenu(app.delegate, QStringLiteral("Edit"))->actions().mid(0, 2);
         QCOMPARE(undoRedo[0]->shortcuts(), QKeySequence::keyBindings(QKeySequence::Undo));
         QCOMPARE(undoRedo[1]->shortcuts(), QKeySequence::keyBindings(QKeySequence::Redo));
         QVERIFY(undoRedo[1]->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Shift+Z"))));
+    }
 
-        const QStringList items = listing(topMenu(app.delegate, QStringLiteral("Edit")));
-        QVERIFY2(items.contains(QStringLiteral("Remove Row|Ctrl+Backspace")), qPrintable(items.join(", ")));
-        QCOMPARE(items.mid(items.size() - 2), (QStringList{"-", "Find & Replace…|Ctrl+Alt+F"}));
-        QCOMPARE(app.delegate.findReplaceAction()->text(), QStringLiteral("Find & Replace…"));
+    // Help → About shows the version and the licence, and opens the third-party notices built into the program.
+    void aboutDialog()
+    {
+        LaunchedApp app;
+        app.delegate.window()->aboutAction()->trigger();
+        auto* about = app.delegate.window()->findChild<AboutDialog*>();
+        QVERIFY(about);
+        const auto close = qScopeGuard([about] { about->close(); });
+        QVERIFY(about->isVisible());
+        QVERIFY2(about->summary()->text().contains(QStringLiteral(BRACKWELL_VERSION)),
+                 qPrintable(about->summary()->text()));
+        QVERIFY(about->summary()->text().contains(QStringLiteral("MIT License")));
+        about->noticesButton()->click();
+        QVERIFY(about->noticesView() && about->noticesView()->isVisible());
+        const QString notices = about->noticesView()->toPlainText();
+        for (const char* name : {"simdjson", "Qt WebEngine", "Chromium", "Oniguruma", "codemirror", "yaml"})
+            QVERIFY2(notices.contains(QLatin1String(name)), name);
     }
 
     // A shortcut given to two actions of the window triggers neither.
@@ -205,6 +305,9 @@ private slots:
                                  << QStringList{"File", "Tools", "Edit"};
         QTest::newRow("one menu") << QStringList{"File"} << QStringList{"File", "View"} << QStringList{"Tools", "File"};
         QTest::newRow("empty bar") << QStringList() << QStringList{"View"} << QStringList{"Tools"};
+        QTest::newRow("mnemonics") << QStringList{"&File", "&Edit", "F&ormat", "&Help"}
+                                   << QStringList{"File", "Edit", "View", "Format", "Help"}
+                                   << QStringList{"File", "Edit", "Format", "Tools", "Help"};
     }
     void topLevelPlacement()
     {

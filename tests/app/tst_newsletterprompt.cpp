@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 #include "app/MailingListPromptView.h"
 #include "app/MainWindow.h"
+#include "app/MenuText.h"
 #include "newsletter/MailingListManager.h"
 
 #include <QLabel>
@@ -40,7 +41,7 @@ struct NewsletterApp
     {
         QStringList items;
         for (QAction* item : delegate.window()->helpMenu()->actions())
-            items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+            items << (item->isSeparator() ? QStringLiteral("-") : withoutMnemonic(item->text()));
         return items;
     }
 };

@@ -134,14 +134,15 @@ private slots:
         QFETCH(QString, selectedAfterRedo);
         UndoApp app;
         QVERIFY(app.open());
-        QCOMPARE(app.undo()->text(), QStringLiteral("Undo"));
+        // The prefix carries the mnemonic, and stands alone while there is nothing to undo.
+        QCOMPARE(app.undo()->text(), QStringLiteral("&Undo"));
         QVERIFY(!app.undo()->isEnabled());
         const QString before = app.json();
         QVERIFY(app.edit(step));
         const QString after = app.json();
         QVERIFY(after != before);
         QCOMPARE(app.subtitle(), QStringLiteral("doc.json*"));
-        QCOMPARE(app.undo()->text(), QStringLiteral("Undo ") + name);
+        QCOMPARE(app.undo()->text(), QStringLiteral("&Undo ") + name);
         QCOMPARE(app.history()->stack()->count(), 1);
 
         for (int round = 0; round < 2; ++round) {
@@ -151,7 +152,7 @@ private slots:
             QCOMPARE(app.subtitle(), QStringLiteral("doc.json"));
             QVERIFY(app.document()->saved());
             QVERIFY(!app.undo()->isEnabled());
-            QCOMPARE(app.redo()->text(), QStringLiteral("Redo ") + name);
+            QCOMPARE(app.redo()->text(), QStringLiteral("Re&do ") + name);
 
             app.redo()->trigger();
             QCOMPARE(app.json(), after);

@@ -44,8 +44,10 @@ private:
 
 UndoHistory::UndoHistory(QObject* parent) : QObject(parent), m_group(new QUndoGroup(this))
 {
-    m_undoAction = m_group->createUndoAction(this);
-    m_redoAction = m_group->createRedoAction(this);
+    // With a prefix the texts read "Undo Rename", or just the prefix when there is no step; the prefix brings
+    // the mnemonic, which must not clash with Cut, Copy, Paste and Find & Replace in the Edit menu.
+    m_undoAction = m_group->createUndoAction(this, tr("&Undo"));
+    m_redoAction = m_group->createRedoAction(this, tr("Re&do"));
     // Unlike the stack's, the group's actions come without keys.
     m_undoAction->setShortcuts(QKeySequence::Undo);
     m_redoAction->setShortcuts(QKeySequence::Redo);
