@@ -5,7 +5,7 @@
 import { basicSetup } from 'codemirror';
 import { json } from '@codemirror/lang-json';
 import { oneDark } from '@codemirror/theme-one-dark';
-import { Annotation, EditorState, Transaction } from '@codemirror/state';
+import { Annotation, Compartment, EditorState, Transaction } from '@codemirror/state';
 import { EditorView } from '@codemirror/view';
 import { toxml, toyaml } from './convert.js';
 import { jsonError, prettyLines } from './jsonText.js';
@@ -87,6 +87,12 @@ function reportValidity(error) {
 // Marks the transactions that carry the window's text, which are never reported back as edits.
 const fromWindow = Annotation.define();
 
+// While the page shows a notice instead of the document, the editor is empty and read-only, and nothing in it
+// is reported as an edit.
+const editability = new Compartment();
+const readOnly = [EditorState.readOnly.of(true), EditorView.editable.of(false)];
+let notice = null;
+
 let editTimer = null;
 
 // Waits for a pause in typing; longer documents wait longer, since each report carries the whole text.
@@ -112,8 +118,9 @@ const view = new EditorView({
             json(),
             EditorState.tabSize.of(2),
             dark ? oneDark : [],
+            editability.of([]),
             EditorView.updateListener.of(update => {
-                if (!update.docChanged || update.transactions.some(tr => tr.annotation(fromWindow)))
+                if (!update.docChanged || notice || update.transactions.some(tr => tr.annotation(fromWindow)))
                     return;
                 clearTimeout(editTimer);
                 editTimer = setTimeout(userEditSettled, editDelay(update.state.doc.length));
@@ -131,11 +138,17 @@ function updateContent(text, _reset) {
     clearTimeout(editTimer);
     editTimer = null;
     const change = linesChange(view.state.doc, prettyLines(text));
-    if (change) {
+    const effects = notice ? editability.reconfigure([]) : [];
+    if (change || notice) {
         view.dispatch({
-            changes: change,
+            changes: change ?? [],
+            effects,
             annotations: [fromWindow.of(true), Transaction.addToHistory.of(false)],
         });
+    }
+    if (notice) {
+        notice.remove();
+        notice = null;
     }
     reportValidity(null);
     window.lastUpdateMilliseconds = performance.now() - started;
@@ -143,6 +156,26 @@ function updateContent(text, _reset) {
 }
 
 window.updateContent = updateContent;
+
+// Shows `text` in place of the document, which the window could not hand over.
+window.showNotice = text => {
+    clearTimeout(editTimer);
+    editTimer = null;
+    view.dispatch({
+        changes: { from: 0, to: view.state.doc.length, insert: '' },
+        effects: editability.reconfigure(readOnly),
+        annotations: [fromWindow.of(true), Transaction.addToHistory.of(false)],
+    });
+    if (!notice) {
+        notice = document.createElement('div');
+        notice.id = 'notice';
+        document.body.prepend(notice);
+    }
+    notice.textContent = text;
+    reportValidity(null);
+    return true;
+};
+window.noticeText = () => (notice ? notice.textContent : null);
 
 // A very long text arrives in parts before the updateContent call that shows it.
 let pushedParts = [];

@@ -180,6 +180,13 @@ void AppDelegate::contentChanged(const QJsonValue& content)
 
 void AppDelegate::applyPageText(const QString& text)
 {
+    if (!m_pusher->pageHoldsDocument()) {
+        // The page shows a notice instead of the document, or may still show an older text after a push that
+        // failed: nothing from it may replace the document.
+        BW_LOG_WARNING("contentChanged(_:)", QStringLiteral("The code editor does not hold the document; its text "
+                                                            "is ignored."));
+        return;
+    }
     const quint64 generation = ++m_pageTextGeneration;
     if (text.size() >= kBackgroundParseLength) {
         // Read on a worker thread, so typing in a large document does not hold up the window. A change made

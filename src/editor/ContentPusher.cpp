@@ -4,8 +4,10 @@
 #include "editor/ScriptLiteral.h"
 
 #include <QFutureWatcher>
+#include <QLocale>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+#include <utility>
 
 namespace {
 
@@ -89,6 +91,12 @@ void ContentPusher::pushNow()
     std::optional<QByteArray> text = m_page ? m_source() : std::nullopt;
     if (!text)
         return;
+    if (text->size() > m_textLimit) {
+        showNotice(tr("This document is too large for the code editor (%1). The outline, search, jq and exports "
+                      "work as usual.")
+                       .arg(QLocale().formattedDataSize(text->size(), 1, QLocale::DataSizeSIFormat)));
+        return;
+    }
     if (text->size() < kWorkerThreshold) {
         send(pushScripts(*text, m_partLength));
         return;
@@ -133,14 +141,30 @@ void ContentPusher::sendNext(std::shared_ptr<QStringList> scripts, quint64 epoch
     });
 }
 
+void ContentPusher::showNotice(const QString& notice)
+{
+    // The page drops what it showed, so no edit can be made from an older text.
+    m_pageWithoutDocument = true;
+    m_sendingNotice = true;
+    send({QStringLiteral("showNotice('") + ScriptLiteral::scriptStringLiteral(notice) + QStringLiteral("')")});
+}
+
 void ContentPusher::finished(quint64 epoch, bool reached)
 {
     if (epoch != m_epoch)
         return;
     m_inFlight = false;
+    const bool notice = std::exchange(m_sendingNotice, false);
+    m_pageWithoutDocument = notice || !reached;
     if (reached && !m_wanted)
         m_behind = false;
     emit pushed();
+    if (!reached && !notice && m_page && !m_wanted) {
+        // A push cut short may leave the page showing an older text, which an edit there would bring back.
+        showNotice(tr("The code editor could not show this document. The outline, search, jq and exports work "
+                      "as usual."));
+        return;
+    }
     if (m_wanted)
         schedule();
 }
@@ -155,6 +179,8 @@ void ContentPusher::pageReloaded()
     m_loading = false;
     ++m_epoch;
     m_inFlight = false;
+    m_sendingNotice = false;
+    m_pageWithoutDocument = false;
     m_behind = true;
     if (m_wanted)
         schedule();

@@ -29,6 +29,12 @@ public:
     void setPage(EditorPage* page);
     // Texts longer than this many characters are pushed in parts of this length.
     void setPartLength(qsizetype length);
+    // Texts of more than this many bytes are not pushed: the page shows a notice instead of the document.
+    void setTextLimit(qsizetype bytes) { m_textLimit = bytes; }
+    qsizetype textLimit() const { return m_textLimit; }
+    // The page holds the document's text, as last pushed or as typed there: not while it shows the notice, nor
+    // after a push that failed and may have left it with an older text.
+    bool pageHoldsDocument() const { return !m_pageWithoutDocument; }
     // Asks for a push of the current text.
     void request();
     // Pushes only when the page may not have the latest text: no push has reached it since it loaded or
@@ -54,6 +60,7 @@ private:
     void send(QStringList scripts);
     void sendNext(std::shared_ptr<QStringList> scripts, quint64 epoch);
     void finished(quint64 epoch, bool reached);
+    void showNotice(const QString& notice);
 
     TextSource m_source;
     QPointer<EditorPage> m_page;
@@ -65,5 +72,11 @@ private:
     // The page may lack the latest text.
     bool m_behind = true;
     qsizetype m_partLength = qsizetype(1) << 23;
+    // The page pretty-prints the text into one JavaScript string, which holds at most 2^29 - 24 characters;
+    // pretty-printed JSON runs about 1.7 times the compact text (measured on the 100 MiB document), so
+    // 256 MiB of compact text stays well inside it.
+    qsizetype m_textLimit = qsizetype(256) << 20;
+    bool m_pageWithoutDocument = false;
+    bool m_sendingNotice = false;
     quint64 m_epoch = 0;
 };

@@ -592,18 +592,10 @@ void EditorBridgeTest::pageTextBecomesTheDocument()
     QCOMPARE(app.lastPush(), app.currentPush());
 }
 
-void EditorBridgeTest::pageTextIsNotPushedBackByTheTimedPush_data()
-{
-    QTest::addColumn<bool>("pageTookPushes");
-    QTest::newRow("pushes answered") << true;
-    QTest::newRow("pushes failed") << false;
-}
-
 void EditorBridgeTest::pageTextIsNotPushedBackByTheTimedPush()
 {
-    QFETCH(bool, pageTookPushes);
     Bridge app(false);
-    app.page.defaultAnswer = pageTookPushes ? QVariant(true) : QVariant();
+    app.page.defaultAnswer = QVariant(true);
     app.launch();
     QVERIFY(app.ready());
     app.postText(QStringLiteral(R"({"typed": "in the page"})"));
@@ -956,14 +948,45 @@ void EditorBridgeTest::pushInPartsStopsAtAFailedPart()
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three", "four"])")));
     QVERIFY(app.settle());
     const QStringList sent = app.page.scripts.mid(before);
-    QCOMPARE(sent.size(), 2);
+    QCOMPARE(sent.size(), 3);
     QVERIFY(sent.at(1).startsWith(QStringLiteral("stagePushedText(")));
+    // The page may still show the older text: it is told to drop it, and no text from it is taken meanwhile.
+    QCOMPARE(sent.at(2), QStringLiteral("showNotice('The code editor could not show this document. The outline, "
+                                        "search, jq and exports work as usual.')"));
+    const QByteArray document = app.json();
+    app.postText(QStringLiteral(R"(["older"])"));
+    QCOMPARE(app.json(), document);
 
     // The page lacks the text, so the next push goes out whole and starts afresh.
     app.document()->root()->child(0)->setValueLabel(QStringLiteral("uno"));
     QVERIFY(app.settle());
-    const QStringList again = app.page.scripts.mid(before + 2);
+    const QStringList again = app.page.scripts.mid(before + 3);
     QCOMPARE(stagedText(again).value_or(QStringLiteral("<not a push in parts>")).toUtf8(), app.json());
+}
+
+// A document too large for the page is not pushed: the page shows a notice instead and nothing typed there is
+// taken, until a document that fits is pushed again.
+void EditorBridgeTest::documentTooLargeForThePageShowsANotice()
+{
+    Bridge app;
+    QVERIFY(app.ready());
+    QVERIFY(app.waitPastTimedPush());
+    app.page.defaultAnswer = QVariant(true);
+    app.delegate.editorPusher()->setTextLimit(16);
+    const qsizetype before = app.page.scripts.size();
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three"])")));
+    QVERIFY(app.settle());
+    QCOMPARE(app.page.scripts.mid(before),
+             QStringList{QStringLiteral("showNotice('This document is too large for the code editor (21 bytes). "
+                                        "The outline, search, jq and exports work as usual.')")});
+    app.postText(QStringLiteral(R"(["typed"])"));
+    QCOMPARE(app.json(), QByteArray(R"(["one","two","three"])"));
+
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[1]")));
+    QVERIFY(app.settle());
+    QVERIFY(app.page.scripts.last().startsWith(QStringLiteral("updateContent('[1]'")));
+    app.postText(QStringLiteral("[2]"));
+    QCOMPARE(app.json(), QByteArray("[2]"));
 }
 
 void EditorBridgeTest::reloadDropsTheRestOfAPushInParts()

@@ -28,7 +28,6 @@ private slots:
     void refusedPageTextShowsTheReadersError_data();
     void refusedPageTextShowsTheReadersError();
     void pageTextBecomesTheDocument();
-    void pageTextIsNotPushedBackByTheTimedPush_data();
     void pageTextIsNotPushedBackByTheTimedPush();
     void longPageTextArrivesInParts();
     void incompletePartsChangeNothing_data();
@@ -49,6 +48,7 @@ private slots:
     void burstOfEditsMakesOnePush();
     void longTextIsPushedInParts();
     void pushInPartsStopsAtAFailedPart();
+    void documentTooLargeForThePageShowsANotice();
     void reloadDropsTheRestOfAPushInParts();
     void editsWaitForTheUnansweredPush();
     void timedPushOnlyWhenThePageMayLackTheText_data();

@@ -230,6 +230,30 @@ void EditorPageTest::editingKeysInThePageStayInThePage()
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), app.pageText(), kPageTimeoutMs);
 }
 
+// A document too large for the editor leaves it empty and read-only under a notice, never showing an older text
+// or taking one typed there; a document that fits brings the text and the editing back.
+void EditorPageTest::documentTooLargeShowsANoticeInThePage()
+{
+    PageApp app;
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"small": 1})")));
+    QVERIFY(app.showsDocument());
+    app.delegate.editorPusher()->setTextLimit(64);
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"large": "%1"})").arg(QString(100, u'x'))));
+    QTRY_VERIFY_WITH_TIMEOUT(app.evaluate(QStringLiteral("noticeText()")).value_or(QVariant()).toString().startsWith(
+                                 QStringLiteral("This document is too large for the code editor")),
+                             kPageTimeoutMs);
+    QCOMPARE(app.pageText(), QString());
+    QVERIFY(app.evaluate(QStringLiteral("typeText('{\"typed\": 1}')")).value_or(false).toBool());
+    QTest::qWait(1000); // longer than the page waits for a pause in typing
+    QVERIFY(app.json().startsWith(QByteArray(R"({"large":)")));
+
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"fits": 2})")));
+    QVERIFY(app.showsDocument());
+    QVERIFY(app.evaluate(QStringLiteral("noticeText()")).value_or(QVariant(1)).isNull());
+    QVERIFY(app.typeInPage(QStringLiteral(R"({"fits": 3})")));
+    QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"fits":3})"), kPageTimeoutMs);
+}
+
 // While the code editor has the focus, the undo keys undo typing there; each text it then sends is a step of the
 // document's history like any other, and the document's own history is not walked back.
 void EditorPageTest::undoKeysInThePageUndoTyping()
@@ -391,8 +415,8 @@ void EditorPageTest::missingPageIsLoggedAndWindowStillWorks()
     QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
     QVERIFY(log.lines.join(QLatin1Char('\n')).contains(QStringLiteral("Could not locate editor HTML resource")));
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"still": "works"})")));
-    QTest::qWait(300);
-    QVERIFY(app.delegate.editorPushIsIdle());
+    // The push fails, and so does the notice that follows it.
+    QTRY_VERIFY_WITH_TIMEOUT(app.delegate.editorPushIsIdle(), kPageTimeoutMs);
     app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("out.yaml")));
     QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
     QVERIFY(app.delegate.exportWithPanel(ExportFormat::Yaml));

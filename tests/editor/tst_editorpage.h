@@ -17,6 +17,7 @@ private slots:
     void longEditInPageArrivesWhole();
     void editingKeysInThePageStayInThePage();
     void undoKeysInThePageUndoTyping();
+    void documentTooLargeShowsANoticeInThePage();
     void exportsReadBackByIndependentReaders_data();
     void exportsReadBackByIndependentReaders();
     void xmlExportRefusesTextXmlCannotCarry();
