@@ -3,6 +3,7 @@
 // blocked (what a user would feel as a freeze).
 //
 //   QT_QPA_PLATFORM=offscreen brackwell-editor-bench FILE
+#include "BenchSupport.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "editor/ContentPusher.h"
@@ -16,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -94,13 +94,10 @@ int main(int argc, char* argv[])
 {
     WebEngineSetup::prepareProcess();
     QApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+    const BenchSetup setup(argc, argv);
+    const QString path = setup.path();
+    if (path.isEmpty())
         return 2;
-    }
-    QTemporaryDir settingsDir;
-    Settings::useFile(settingsDir.filePath(QStringLiteral("settings.ini")));
-    const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     std::printf("file: %s (%.1f MiB)\n", qPrintable(path), double(QFileInfo(path).size()) / (1024.0 * 1024.0));
 
     AppDelegate delegate;

@@ -2,6 +2,7 @@
 // of a Replace All and of removing a large subtree, each up to the repainted outline.
 //
 //   QT_QPA_PLATFORM=offscreen brackwell-undo-bench FILE   (made by gen_json.py: {"count": N, "items": [...]})
+#include "BenchSupport.h"
 #include "app/AppDelegate.h"
 #include "app/FindReplaceDialog.h"
 #include "app/MainWindow.h"
@@ -16,10 +17,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QUndoStack>
 #include <cstdio>
 #include <malloc.h>
@@ -65,27 +64,18 @@ int main(int argc, char* argv[])
 {
     qputenv("BRACKWELL_EDITOR_PAGE", "none");
     QApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+    const BenchSetup setup(argc, argv);
+    const QString path = setup.path();
+    if (path.isEmpty())
         return 2;
-    }
-    QTemporaryDir settingsDir;
-    Settings::useFile(settingsDir.filePath(QStringLiteral("settings.ini")));
     SilentAlerts alerts;
     Alerts::setPresenter(&alerts);
-    const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
 
     AppDelegate delegate;
     delegate.window()->show();
     delegate.applicationDidFinishLaunching();
     QApplication::processEvents();
-    QEventLoop loop;
-    QObject::connect(&delegate, &AppDelegate::isLoadingChanged, &loop, [&] {
-        if (!delegate.isLoading())
-            loop.quit();
-    });
-    delegate.openDocumentURL(path);
-    loop.exec();
+    openAndWait(delegate, path);
     OutlineModel* model = delegate.outlineModel();
     UndoHistory* history = delegate.undoHistory();
     std::printf("file: %s (%.1f MiB), %d rows, tree %.0f MiB, history budget %.0f MiB\n", qPrintable(path),

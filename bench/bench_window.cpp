@@ -2,6 +2,7 @@
 // keystrokes to the re-filtered, repainted outline; a value edit to the updated subtitle; peak memory.
 //
 //   QT_QPA_PLATFORM=offscreen brackwell-window-bench FILE
+#include "BenchSupport.h"
 #include "app/AppDelegate.h"
 #include "app/JqPanel.h"
 #include "app/MainWindow.h"
@@ -19,7 +20,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <sys/resource.h>
@@ -54,13 +54,10 @@ int main(int argc, char* argv[])
     // The outline alone; brackwell-editor-bench measures the code editor page.
     qputenv("BRACKWELL_EDITOR_PAGE", "none");
     QApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+    const BenchSetup setup(argc, argv);
+    const QString path = setup.path();
+    if (path.isEmpty())
         return 2;
-    }
-    QTemporaryDir settingsDir;
-    Settings::useFile(settingsDir.filePath(QStringLiteral("settings.ini")));
-    const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
 
     AppDelegate delegate;
     delegate.window()->show();
@@ -71,13 +68,7 @@ int main(int argc, char* argv[])
     // Open: from the request to the first painted outline with every row expanded.
     QElapsedTimer timer;
     timer.start();
-    QEventLoop loop;
-    QObject::connect(&delegate, &AppDelegate::isLoadingChanged, &loop, [&] {
-        if (!delegate.isLoading())
-            loop.quit();
-    });
-    delegate.openDocumentURL(path);
-    loop.exec();
+    openAndWait(delegate, path);
     paintOutline(delegate);
     const double open = double(timer.nsecsElapsed()) / 1e9;
     OutlineModel* model = delegate.outlineModel();

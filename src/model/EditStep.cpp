@@ -1,7 +1,6 @@
 #include "model/EditStep.h"
 
 #include "model/Document.h"
-#include "model/Notifications.h"
 
 NodeEditStep::NodeEditStep(TreeNode* node, const NodeState& before)
     : m_node(node), m_before(before), m_after(node->state())
@@ -47,8 +46,7 @@ void TreeReplacementStep::swap()
     OwnedTree shown = m_document->takeRoot();
     m_document->setRoot(std::move(m_other));
     m_other = std::move(shown);
-    TreeNode::advanceTreeGeneration();
-    Notifications::instance()->postTreeDataChanged();
+    TreeNode::announceEdit();
 }
 
 TreeNode* TreeReplacementStep::focus(bool) const

@@ -232,12 +232,8 @@ private:
 
 bool writeBinary(const TreeNode& node, QIODevice& out, QString* why)
 {
-    QString reason;
-    if (BinaryWriter(out).write(node, reason))
-        return true;
-    if (why)
-        *why = reason;
-    return false;
+    QString reason; // the writer sets it only on failure
+    return BinaryWriter(out).write(node, why ? *why : reason);
 }
 
 } // namespace PropertyList

@@ -175,12 +175,8 @@ private:
 
 bool writeXml(const TreeNode& node, QIODevice& out, QString* why)
 {
-    QString reason;
-    if (XmlWriter(out).write(node, reason))
-        return true;
-    if (why)
-        *why = reason;
-    return false;
+    QString reason; // the writer sets it only on failure
+    return XmlWriter(out).write(node, why ? *why : reason);
 }
 
 } // namespace PropertyList

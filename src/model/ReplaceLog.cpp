@@ -1,6 +1,5 @@
 #include "model/ReplaceLog.h"
 
-#include "model/Notifications.h"
 #include "model/TreeNode.h"
 
 void ReplaceLog::renamed(TreeNode* node, const NodeKey* before, const NodeKey* after)
@@ -44,6 +43,5 @@ void ReplaceLog::apply(bool after) const
         change.node->setNameKey(static_cast<const NodeKey*>(after ? change.after : change.before));
     for (const Change& change : m_values)
         change.node->setStoredString(static_cast<const char*>(after ? change.after : change.before));
-    TreeNode::advanceTreeGeneration();
-    Notifications::instance()->postTreeDataChanged();
+    TreeNode::announceEdit();
 }

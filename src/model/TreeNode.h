@@ -167,6 +167,8 @@ public:
 
     static qint64 treeGeneration();
     static void advanceTreeGeneration();
+    // What every edit does once the tree has changed: a new generation, then TreeDataChanged.
+    static void announceEdit();
     // Compiles the search text when the regular-expression setting is on; the error text on failure.
     static std::optional<QString> compileSearchExpression();
 

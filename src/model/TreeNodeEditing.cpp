@@ -12,18 +12,18 @@ namespace {
 const QString kNewKey = QStringLiteral("New Key");
 const QString kNewValue = QStringLiteral("New Value");
 
-void announceEdit()
-{
-    TreeNode::advanceTreeGeneration();
-    Notifications::instance()->postTreeDataChanged();
-}
-
 std::string_view utf8View(const QByteArray& bytes)
 {
     return {bytes.constData(), size_t(bytes.size())};
 }
 
 } // namespace
+
+void TreeNode::announceEdit()
+{
+    advanceTreeGeneration();
+    Notifications::instance()->postTreeDataChanged();
+}
 
 void TreeNode::setNameLabel(const QString& text)
 {

@@ -5,16 +5,6 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-void announceEdit()
-{
-    TreeNode::advanceTreeGeneration();
-    Notifications::instance()->postTreeDataChanged();
-}
-
-} // namespace
-
 NodeState TreeNode::state() const
 {
     NodeState state;

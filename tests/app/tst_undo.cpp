@@ -101,8 +101,6 @@ class TestUndo : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     // Each kind of edit is one step: Undo gives back the text before it byte for byte, selects the row it touched and
     // returns to the saved state; Redo makes it again. The menu items name the step.
     void eachEditIsOneStep_data()
