@@ -179,9 +179,8 @@ void AppDelegate::showEditStep(const EditStep& step, bool undone)
 {
     switch (step.reach()) {
     case EditStep::Reach::Tree:
-        // As after text typed in the code editor: the other tree, fully expanded.
+        // As after text typed in the code editor: the other tree, fully expanded (as the outline shows any new root).
         showTree(m_document ? m_document->root() : nullptr);
-        m_outlineModel->expandAll();
         break;
     case EditStep::Reach::ManyNodes:
         m_outlineModel->refilter();

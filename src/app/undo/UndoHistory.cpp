@@ -20,7 +20,7 @@ public:
     void undo() override
     {
         m_step->undo();
-        m_history->applied(*m_step, true);
+        emit m_history->stepApplied(*m_step, true);
     }
     void redo() override
     {
@@ -29,7 +29,7 @@ public:
             return;
         }
         m_step->redo();
-        m_history->applied(*m_step, false);
+        emit m_history->stepApplied(*m_step, false);
     }
     const std::shared_ptr<EditStep>& step() const { return m_step; }
     // Fixed when recorded: a step's cost may change while it is undone, but it is counted while done.
@@ -66,12 +66,9 @@ void UndoHistory::adoptStack(QUndoStack* stack)
     m_stack = stack;
     m_group->addStack(stack);
     m_group->setActiveStack(stack);
-    connect(stack, &QUndoStack::indexChanged, this, [this] {
-        if (m_savedMarkPending) {
-            m_savedMarkPending = false;
-            syncSaved();
-        }
-    });
+    // The saved mark follows the clean state once an undo or redo has moved the index; the edit itself has
+    // already marked the document unsaved.
+    connect(stack, &QUndoStack::cleanChanged, this, &UndoHistory::syncSaved);
     if (old) {
         m_group->removeStack(old);
         delete old;
@@ -80,17 +77,18 @@ void UndoHistory::adoptStack(QUndoStack* stack)
 
 void UndoHistory::reset(Document* document)
 {
-    m_stack->clear();
-    m_bytes = 0;
-    m_savedMarkPending = false;
+    // No document while the stack empties: its clean state changes say nothing about either document.
     if (m_document)
         m_document->disconnect(this);
-    m_document = document;
+    m_document = nullptr;
+    m_stack->clear();
+    m_bytes = 0;
     // clear() leaves the clean index alone when the stack is already empty.
     if (document && document->saved())
         m_stack->setClean();
     else
         m_stack->resetClean();
+    m_document = document;
     if (document) {
         // Save, Save As and the exports that count as saving move the saved state to here.
         connect(document, &Document::savedChanged, this, [this](bool saved) {
@@ -119,12 +117,6 @@ std::size_t UndoHistory::budget() const
         return *m_fixedBudget;
     const TreeNode* root = m_document ? m_document->root() : nullptr;
     return std::max(kMinimumBudget, root ? root->store().allocatedBytes() : 0);
-}
-
-void UndoHistory::applied(const EditStep& step, bool undone)
-{
-    m_savedMarkPending = true;
-    emit stepApplied(step, undone);
 }
 
 void UndoHistory::syncSaved()

@@ -47,7 +47,6 @@ signals:
 
 private:
     class Command;
-    void applied(const EditStep& step, bool undone);
     void adoptStack(QUndoStack* stack);
     void syncSaved();
     void trim();
@@ -59,6 +58,4 @@ private:
     QPointer<Document> m_document;
     std::size_t m_bytes = 0;
     std::optional<std::size_t> m_fixedBudget;
-    // An undo or redo ran; the saved mark follows once the stack has moved its index.
-    bool m_savedMarkPending = false;
 };
