@@ -1,15 +1,15 @@
-// The code editor page: a CodeMirror editor for the document's JSON text. The window pushes the text with
-// updateContent(text, true); the page reports the user's edits and the validity of the text to the window's
-// "jsHandler" object over the Qt web channel, and converts JSON text for the XML and YAML exports.
+// The code editor page: a CodeMirror editor for the document's JSON text, pretty-printed by the window. The
+// window pushes the lines that changed with showPushedLines(), whose text the page fetches from the window; the
+// page reports the lines the user changed to the window's "jsHandler" object over the Qt web channel, and
+// converts JSON text for the XML and YAML exports.
 
 import { basicSetup } from 'codemirror';
 import { json } from '@codemirror/lang-json';
 import { oneDark } from '@codemirror/theme-one-dark';
-import { Annotation, Compartment, EditorState, Transaction } from '@codemirror/state';
+import { Annotation, Compartment, EditorState, Text, Transaction } from '@codemirror/state';
 import { EditorView } from '@codemirror/view';
 import { toxml, toyaml } from './convert.js';
-import { jsonError, prettyLines } from './jsonText.js';
-import { linesChange } from './linesChange.js';
+import { appendLines, replaceLines } from './linesChange.js';
 
 const dark = document.documentElement.dataset.appearance === 'dark';
 
@@ -50,18 +50,18 @@ function splitText(text, length) {
     return parts;
 }
 
-// Sends the whole text as "contentChanged". A long text is sent as "contentPart" messages followed by a
-// "contentChanged" holding the last part and, in "partCount", how many parts came before it.
-function postText(text) {
+// Sends `fields` with `text` as their content. A long text is sent as "contentPart" messages followed by the
+// message itself, holding the last part and, in "partCount", how many parts came before it.
+function postText(fields, text) {
     if (text.length <= PART_LENGTH) {
-        post('contentChanged', text);
+        postBody({ ...fields, content: text });
         return;
     }
     const parts = splitText(text, PART_LENGTH);
     const last = parts.pop();
     for (const part of parts)
         post('contentPart', part);
-    postBody({ cmd: 'contentChanged', content: last, partCount: parts.length });
+    postBody({ ...fields, content: last, partCount: parts.length });
 }
 
 if (typeof QWebChannel !== 'undefined' && typeof qt !== 'undefined') {
@@ -70,16 +70,6 @@ if (typeof QWebChannel !== 'undefined' && typeof qt !== 'undefined') {
         for (const body of pending.splice(0))
             handler.postMessage(body);
     });
-}
-
-// The error last reported: undefined before the first report, null for "none".
-let reportedError;
-
-function reportValidity(error) {
-    if (error === reportedError)
-        return;
-    reportedError = error;
-    post('error', error === null ? 'none' : error);
 }
 
 // --- The editor --------------------------------------------------------------------------------------------
@@ -93,20 +83,54 @@ const editability = new Compartment();
 const readOnly = [EditorState.readOnly.of(true), EditorView.editable.of(false)];
 let notice = null;
 
+// The text as the window knows it (`shownDoc`) and its version: the number of the window's last push, or one the
+// page made (negative) for the last edit it reported. `typed` holds the changes typed since, not yet reported.
+let shownVersion = 0;
+let shownDoc = null;
+let lastPageVersion = 0;
+let typed = null;
 let editTimer = null;
 
-// Waits for a pause in typing; longer documents wait longer, since each report carries the whole text.
+// Waits for a pause in typing; the window reads the whole document after each report, so longer documents wait
+// a little longer.
 function editDelay(length) {
-    return Math.min(300 + length / 20000, 2000);
+    return Math.min(300 + length / 200000, 1000);
 }
 
+function reportWholeText() {
+    const version = --lastPageVersion;
+    postText({ cmd: 'contentChanged', version }, view.state.doc.toString());
+    shownVersion = version;
+    shownDoc = view.state.doc;
+}
+
+// Reports the run of lines the typing changed, as lines of the text the window knows.
 function userEditSettled() {
     editTimer = null;
-    const text = view.state.doc.toString();
-    const error = jsonError(text);
-    reportValidity(error);
-    if (error === null)
-        postText(text);
+    const changes = typed;
+    typed = null;
+    if (!changes || changes.empty)
+        return;
+    if (!shownDoc)
+        return reportWholeText();
+    const doc = view.state.doc;
+    let fromA = Infinity;
+    let toA = -1;
+    let toB = -1;
+    changes.iterChangedRanges((changedFromA, changedToA, _fromB, changedToB) => {
+        fromA = Math.min(fromA, changedFromA);
+        toA = Math.max(toA, changedToA);
+        toB = Math.max(toB, changedToB);
+    });
+    const from = shownDoc.lineAt(fromA).number - 1;
+    const removed = shownDoc.lineAt(toA).number - from;
+    const last = doc.lineAt(toB).number;
+    const version = --lastPageVersion;
+    window.lastReportTime = Date.now();
+    postText({ cmd: 'linesChanged', base: shownVersion, version, from, removed, added: last - from },
+        doc.sliceString(doc.line(from + 1).from, doc.line(last).to));
+    shownVersion = version;
+    shownDoc = doc;
 }
 
 const view = new EditorView({
@@ -122,6 +146,7 @@ const view = new EditorView({
             EditorView.updateListener.of(update => {
                 if (!update.docChanged || notice || update.transactions.some(tr => tr.annotation(fromWindow)))
                     return;
+                typed = typed ? typed.compose(update.changes) : update.changes;
                 clearTimeout(editTimer);
                 editTimer = setTimeout(userEditSettled, editDelay(update.state.doc.length));
             }),
@@ -131,18 +156,46 @@ const view = new EditorView({
 
 // --- Calls from the window ---------------------------------------------------------------------------------
 
-// Shows `text` pretty-printed. Only the lines that differ from what is shown are replaced, so folds, the
-// caret and the scroll position survive an edit made in the outline.
-function updateContent(text, _reset) {
-    const started = performance.now();
+// A text the window offered, fetched whole before the call returns.
+function fetchText(address) {
+    const request = new XMLHttpRequest();
+    request.open('GET', address, false);
+    request.overrideMimeType('text/plain; charset=utf-8');
+    request.send();
+    if (request.status !== 200 && request.status !== 0)
+        throw new Error(`No text at ${address}`);
+    return request.responseText;
+}
+
+// The lines of a push, fetched part by part as the window writes them (each part whole lines), until
+// showPushedLines() shows them.
+let staged = null;
+
+window.stagePushedLines = (address, first) => {
+    const part = Text.of(fetchText(address).split('\n'));
+    staged = first || !staged ? part : appendLines(staged, part);
+    return true;
+};
+
+// Replaces lines [from, from + removed) with the `added` lines staged. `base` is the version the change was made
+// against; null replaces the whole text. Returns false, changing nothing, when the page no longer shows that
+// version (it was typed in since): the window then sends the whole text.
+window.showPushedLines = (base, version, from, removed, added) => {
+    const inserted = added > 0 ? staged : null;
+    staged = null;
+    if (base !== null && (base !== shownVersion || typed !== null))
+        return false;
+    if ((inserted?.lines ?? 0) !== added)
+        throw new Error(`Expected ${added} lines, got ${inserted?.lines ?? 0}`);
     clearTimeout(editTimer);
     editTimer = null;
-    const change = linesChange(view.state.doc, prettyLines(text));
-    const effects = notice ? editability.reconfigure([]) : [];
+    typed = null;
+    const doc = view.state.doc;
+    const change = base === null ? { from: 0, to: doc.length, insert: inserted ?? '' } : replaceLines(doc, from, removed, inserted);
     if (change || notice) {
         view.dispatch({
             changes: change ?? [],
-            effects,
+            effects: notice ? editability.reconfigure([]) : [],
             annotations: [fromWindow.of(true), Transaction.addToHistory.of(false)],
         });
     }
@@ -150,12 +203,19 @@ function updateContent(text, _reset) {
         notice.remove();
         notice = null;
     }
-    reportValidity(null);
-    window.lastUpdateMilliseconds = performance.now() - started;
+    shownVersion = version;
+    shownDoc = view.state.doc;
     return true;
-}
+};
 
-window.updateContent = updateContent;
+// The window could not make the document from the lines reported: it takes the whole text instead.
+window.sendWholeText = () => {
+    clearTimeout(editTimer);
+    editTimer = null;
+    typed = null;
+    reportWholeText();
+    return true;
+};
 
 // Shows `text` in place of the document, which the window could not hand over.
 window.showNotice = text => {
@@ -172,24 +232,14 @@ window.showNotice = text => {
         document.body.prepend(notice);
     }
     notice.textContent = text;
-    reportValidity(null);
+    typed = null;
+    staged = null;
+    shownVersion = 0;
+    shownDoc = null;
     return true;
 };
 window.noticeText = () => (notice ? notice.textContent : null);
 
-// A very long text arrives in parts before the updateContent call that shows it.
-let pushedParts = [];
-window.stagePushedText = (part, first) => {
-    if (first)
-        pushedParts = [];
-    pushedParts.push(part);
-    return true;
-};
-window.takePushedText = () => {
-    const text = pushedParts.join('');
-    pushedParts = [];
-    return text;
-};
 window.toxml = toxml;
 window.toyaml = toyaml;
 
@@ -213,8 +263,9 @@ window.convertedPart = index => {
     return part;
 };
 
-// For the window's tests: the text shown, and an edit made as if typed.
+// For the window's tests and benchmarks: the text shown, its length, and an edit made as if typed.
 window.editorText = () => view.state.doc.toString();
+window.editorLength = () => view.state.doc.length;
 window.typeAt = (from, to, text) => {
     view.dispatch({ changes: { from, to, insert: text }, userEvent: 'input.type' });
     return true;

@@ -1,34 +1,30 @@
-// The smallest change of whole lines that turns a CodeMirror document into the given lines: common leading
-// and trailing lines are kept. Returns null when nothing differs.
+// Changes of whole lines to a CodeMirror document.
 
 import { Text } from '@codemirror/state';
 
-export function linesChange(doc, lines) {
-    const old = [];
-    for (const line of doc.iterLines())
-        old.push(line);
-    const limit = Math.min(old.length, lines.length);
-    let head = 0;
-    while (head < limit && old[head] === lines[head])
-        ++head;
-    let tail = 0;
-    while (tail < limit - head && old[old.length - 1 - tail] === lines[lines.length - 1 - tail])
-        ++tail;
-    if (head === old.length && head === lines.length)
-        return null;
+const lineBreak = Text.of(['', '']);
 
-    const inserted = lines.slice(head, lines.length - tail);
-    const firstOld = head + 1;             // first differing line of the old document, 1-based
-    const lastOld = old.length - tail;     // last differing line; firstOld - 1 when none is removed
+// `lines` followed by `more`, on a line of their own.
+export function appendLines(lines, more) {
+    return lines.append(lineBreak).append(more);
+}
+
+// The change that replaces lines [from, from + removed) (0-based) with the lines of `inserted` (a Text, or null
+// for none); null when nothing is removed or inserted.
+export function replaceLines(doc, from, removed, inserted) {
+    const firstOld = from + 1;             // first replaced line, 1-based
+    const lastOld = from + removed;        // last replaced line; firstOld - 1 when none is removed
+    if (removed === 0 && !inserted)
+        return null;
     if (lastOld >= firstOld) {
-        if (inserted.length > 0)
-            return { from: doc.line(firstOld).from, to: doc.line(lastOld).to, insert: Text.of(inserted) };
+        if (inserted)
+            return { from: doc.line(firstOld).from, to: doc.line(lastOld).to, insert: inserted };
         // Whole lines go, with one of the line breaks around them.
         if (lastOld < doc.lines)
             return { from: doc.line(firstOld).from, to: doc.line(lastOld + 1).from };
         return { from: doc.line(firstOld - 1).to, to: doc.line(lastOld).to };
     }
     if (firstOld <= doc.lines)
-        return { from: doc.line(firstOld).from, insert: Text.of([...inserted, '']) };
-    return { from: doc.length, insert: Text.of(['', ...inserted]) };
+        return { from: doc.line(firstOld).from, insert: inserted.append(lineBreak) };
+    return { from: doc.length, insert: lineBreak.append(inserted) };
 }

@@ -9,6 +9,7 @@
 #include "app/UpdaterDialogs.h"
 #include "app/undo/UndoHistory.h"
 #include "editor/ContentPusher.h"
+#include "editor/PageEditReader.h"
 #include "model/Alerts.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
@@ -34,7 +35,18 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_
     m_window->setUndoActions(m_undo->undoAction(), m_undo->redoAction());
     connect(m_outlineModel, &OutlineModel::nodeEdited, this, &AppDelegate::recordCellEdit);
     connect(m_undo, &UndoHistory::stepApplied, this, &AppDelegate::showEditStep);
-    m_pusher = new ContentPusher([this] { return editorText(); }, this);
+    m_pusher = new ContentPusher([this] { return m_document ? m_document->root() : nullptr; }, this);
+    m_pageEdits = new PageEditReader(
+        *m_pusher, [this] { return m_document ? m_document->root() : nullptr; },
+        [this](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+            readPageText(std::move(document), std::move(error));
+        },
+        this);
+    // A push replaces whatever text the page held, and with it the error about that text.
+    connect(m_pusher, &ContentPusher::pushed, this, [this] {
+        if (m_pusher->pageHoldsDocument())
+            setJsonError(QString());
+    });
     m_window->outlineView()->setOutlineModel(m_outlineModel);
     m_dialogPrompts = std::make_unique<DialogPrompts>(m_window.get());
     m_prompts = m_dialogPrompts.get();
@@ -244,7 +256,7 @@ void AppDelegate::treeDataChanged()
     // A renamed node or ancestor changes the selected node's path.
     if (m_currentNode)
         setCurrentPath(m_currentNode->path());
-    ++m_pageTextGeneration;
+    m_pageEdits->cancel();
     updateWebviewContent();
     m_documentIsBlank = false;
     m_document->setSaved(false);
@@ -263,12 +275,13 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     m_undo->reset(m_document.get());
     showTree(m_document ? m_document->root() : nullptr);
     emit TheDocumentChanged();
-    ++m_pageTextGeneration;
+    m_pageEdits->cancel();
     updateWebviewContent();
 }
 
 void AppDelegate::showTree(TreeNode* root)
 {
+    m_pusher->treeReplaced();
     if (m_currentNode)
         m_currentNode->setSelected(false);
     setCurrentNode(nullptr);

@@ -22,6 +22,7 @@
 #include <optional>
 
 class ContentPusher;
+class PageEditReader;
 class EditStep;
 class UndoHistory;
 class DownloaderPopover;
@@ -326,7 +327,7 @@ private:
     bool startPageExport(const QString& path, ExportFormat format);
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
-    void applyPageText(const QString& text);
+    void readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error);
     void refusePageText(const ParseError& error);
     bool isTextEditor(QWidget* widget) const;
     void applyPageTree(OwnedTree root);
@@ -397,9 +398,6 @@ private:
     bool m_pageIsDark = false;
     std::vector<std::function<void()>> m_afterPageLoad;
     ContentPusher* m_pusher = nullptr;
+    PageEditReader* m_pageEdits = nullptr;
     QString m_jsonError;
-    // The parts of a long text from the page, until its "contentChanged" arrives.
-    QStringList m_contentParts;
-    // Advanced by every change of the document; a text from the page read meanwhile is dropped.
-    quint64 m_pageTextGeneration = 0;
 };

@@ -8,6 +8,7 @@
 #include "editor/ContentPusher.h"
 #include "editor/EditorMessages.h"
 #include "editor/EditorPageFiles.h"
+#include "editor/PageEditReader.h"
 #include "editor/PageConverter.h"
 #include "editor/ScriptLiteral.h"
 #include "editor/WebEditorPage.h"
@@ -23,13 +24,6 @@
 #include <QStatusBar>
 #include <QWebEngineView>
 #include <utility>
-
-namespace {
-
-// Page texts at least this long are read on a worker thread.
-constexpr qsizetype kBackgroundParseLength = qsizetype(1) << 22;
-
-} // namespace
 
 void AppDelegate::setWebview(EditorPage* page)
 {
@@ -78,6 +72,7 @@ void AppDelegate::setupWebview()
     connect(m_webview, &EditorPage::messageReceived, this, &AppDelegate::userContentController);
     connect(m_webview, &EditorPage::loadFinished, this, &AppDelegate::webViewDidFinish);
     m_pusher->setPage(m_webview);
+
     m_pageIsDark = EditorPageFiles::systemAppearanceIsDark();
     if (EditorPageFiles::loadPage(*m_webview, editorPageDirectory(), m_pageIsDark, "setupWebview()"))
         m_pusher->pageLoading();
@@ -137,91 +132,33 @@ void AppDelegate::userContentController(const QJsonValue& body)
     const QJsonValue cmd = message.value(QLatin1String("cmd"));
     if (!cmd.isString())
         return malformed();
-    const QJsonValue content = message.value(QLatin1String("content"));
-    if (cmd.toString() == QLatin1String("error")) {
-        if (!content.isString())
-            return;
-        QString text = content.toString();
-        if (text == QLatin1String("none"))
-            return setJsonError(QString());
-        // An empty message is still a message: it shows as an empty error, not as none.
-        if (text.isNull())
-            text = QLatin1String("");
-        setJsonError(text);
-    } else if (cmd.toString() == QLatin1String("contentPart")) {
-        // A long text arrives in parts; the "contentChanged" that follows completes it.
-        if (content.isString())
-            m_contentParts << content.toString();
-    } else if (cmd.toString() == QLatin1String("contentChanged")) {
-        const QStringList parts = std::exchange(m_contentParts, {});
-        if (content.isUndefined())
-            return;
-        const QJsonValue partCount = message.value(QLatin1String("partCount"));
-        if (!partCount.isDouble())
-            return contentChanged(content);
-        if (!content.isString() || partCount.toDouble() != double(parts.size())) {
-            BW_LOG_ERROR("userContentController(_:didReceive:)",
-                         QStringLiteral("Incomplete text received from webview: %1 of %2 parts")
-                             .arg(parts.size())
-                             .arg(partCount.toDouble()));
-            return;
-        }
-        BW_LOG_TRACE("contentChanged(_:)", QString());
-        applyPageText(parts.join(QString()) + content.toString());
-    }
+    m_pageEdits->receive(cmd.toString(), message);
 }
 
 void AppDelegate::contentChanged(const QJsonValue& content)
 {
-    BW_LOG_TRACE("contentChanged(_:)", QString());
-    if (content.isString())
-        applyPageText(content.toString());
+    m_pageEdits->receive(QStringLiteral("contentChanged"), QJsonObject{{QStringLiteral("content"), content}});
 }
 
-void AppDelegate::applyPageText(const QString& text)
+void AppDelegate::readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error)
 {
-    if (!m_pusher->pageHoldsDocument()) {
-        // The page shows a notice instead of the document, or may still show an older text after a push that
-        // failed: nothing from it may replace the document.
-        BW_LOG_WARNING("contentChanged(_:)", QStringLiteral("The code editor does not hold the document; its text "
-                                                            "is ignored."));
-        return;
-    }
-    const quint64 generation = ++m_pageTextGeneration;
-    if (text.size() >= kBackgroundParseLength) {
-        // Read on a worker thread, so typing in a large document does not hold up the window. A change made
-        // meanwhile (in the outline, or another document) wins over this text.
-        Document::documentFromTextAsync(
-            text, this, [this, generation](std::unique_ptr<Document> parsed, std::optional<ParseError> error) {
-                if (generation != m_pageTextGeneration)
-                    return;
-                if (parsed)
-                    applyPageTree(parsed->takeRoot());
-                else
-                    refusePageText(error.value_or(ParseError{}));
-            });
-        return;
-    }
-    ParseError error;
-    if (std::unique_ptr<Document> parsed = Document::documentFromText(text, &error))
-        applyPageTree(parsed->takeRoot());
+    if (document)
+        applyPageTree(document->takeRoot());
     else
-        refusePageText(error);
+        refusePageText(error.value_or(ParseError{}));
 }
 
 void AppDelegate::refusePageText(const ParseError& error)
 {
-    // The page sends only text its own check passed, so this is a text the two judge differently. The tree and
-    // the page stay as they are; the error line says why the text was not taken, so that the edit is not
-    // lost without a word.
-    BW_LOG_ERROR("contentChanged(_:)", error.description());
+    // What was typed is not JSON (yet): the tree and the page stay as they are, and the line under the page says
+    // where and why.
+    BW_LOG_WARNING("contentChanged(_:)", error.description());
     setJsonError(QStringLiteral("Line %1, column %2: %3").arg(error.line).arg(error.column).arg(error.message));
 }
 
 void AppDelegate::applyPageTree(OwnedTree root)
 {
-    // The page reports only texts it finds valid: an error still shown is the window's own refusal of an
-    // earlier text, which this one has replaced.
+    // An error still shown was about an earlier text, which this one has replaced.
     setJsonError(QString());
     if (m_document) {
         // The old tree stays alive until the outline and the selection have let go of it; then the history
@@ -237,7 +174,6 @@ void AppDelegate::applyPageTree(OwnedTree root)
         m_documentIsBlank = false;
         m_document->setSaved(false);
     }
-    m_pusher->pageHasLatest();
 }
 
 bool AppDelegate::startPageExport(const QString& path, ExportFormat format)

@@ -1,6 +1,7 @@
 #include "editor/ContentPusher.h"
 
 #include "editor/EditorPage.h"
+#include "editor/PrettyTextJob.h"
 #include "editor/ScriptLiteral.h"
 
 #include <QFutureWatcher>
@@ -9,37 +10,25 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
-namespace {
-
-// Below this size the script is cheaper to build in place than to hand to a worker.
-constexpr qsizetype kWorkerThreshold = 1 << 20;
-
-// The scripts of one push: the text's parts to stage in the page (none for a text sent whole), then the
-// updateContent call.
-QStringList pushScripts(const QByteArray& utf8, qsizetype partLength)
+// One text on its way to the page. Its parts are hashed on worker threads as they are written. A whole push
+// hands each part to the page at once; a change keeps them until every line can be compared with what the page
+// shows.
+struct ContentPusher::Push
 {
-    const QString text = QString::fromUtf8(utf8);
-    if (text.size() <= partLength)
-        return {ScriptLiteral::updateContentScript(text)};
-    QStringList scripts;
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype length = std::min(partLength, text.size() - start);
-        // A surrogate pair stays in one part: each part is a string of its own on the way.
-        if (start + length < text.size() && text.at(start + length - 1).isHighSurrogate())
-            --length;
-        // The first part starts afresh, dropping what a push cut short may have left.
-        scripts << QStringLiteral("stagePushedText('") +
-                       ScriptLiteral::scriptStringLiteral(QStringView(text).sliced(start, length)) +
-                       (start == 0 ? QStringLiteral("', true)") : QStringLiteral("', false)"));
-        start += length;
-    }
-    scripts << QStringLiteral("updateContent(takePushedText(), true)");
-    return scripts;
-}
+    bool whole = false;
+    quint64 epoch = 0;
+    qint64 version = 0;
+    std::vector<QByteArray> parts;
+    std::shared_ptr<const PageLines::Hashes> lines;
+    // Set by the comparison: the whole text, and the run of lines that differs.
+    QByteArray text;
+    PageLines::Change change;
+    // Parts handed to the page, and whether it failed to take one.
+    int staged = 0;
+    bool stageFailed = false;
+};
 
-} // namespace
-
-ContentPusher::ContentPusher(TextSource source, QObject* parent)
+ContentPusher::ContentPusher(TreeSource source, QObject* parent)
     : QObject(parent)
     , m_source(std::move(source))
 {
@@ -48,11 +37,6 @@ ContentPusher::ContentPusher(TextSource source, QObject* parent)
 void ContentPusher::setPage(EditorPage* page)
 {
     m_page = page;
-}
-
-void ContentPusher::setPartLength(qsizetype length)
-{
-    m_partLength = std::max<qsizetype>(length, 2);
 }
 
 void ContentPusher::request()
@@ -68,8 +52,9 @@ void ContentPusher::requestIfBehind()
         request();
 }
 
-void ContentPusher::pageHasLatest()
+void ContentPusher::pageEdited(qint64 version, std::shared_ptr<const PageLines::Hashes> lines)
 {
+    m_state = {version, std::move(lines)};
     if (!m_wanted && !m_scheduled && !m_preparing && !m_inFlight)
         m_behind = false;
 }
@@ -88,57 +73,176 @@ void ContentPusher::pushNow()
     if (!m_wanted)
         return;
     m_wanted = false;
-    std::optional<QByteArray> text = m_page ? m_source() : std::nullopt;
-    if (!text)
+    const TreeNode* root = m_page ? m_source() : nullptr;
+    // A tree found too large stays so: writing it again only to find that out would cost seconds each edit.
+    if (!root || m_tooLarge)
         return;
-    if (text->size() > m_textLimit) {
-        showNotice(tr("This document is too large for the code editor (%1). The outline, search, jq and exports "
-                      "work as usual.")
-                       .arg(QLocale().formattedDataSize(text->size(), 1, QLocale::DataSizeSIFormat)));
-        return;
-    }
-    if (text->size() < kWorkerThreshold) {
-        send(pushScripts(*text, m_partLength));
-        return;
-    }
+    auto push = std::make_shared<Push>();
+    push->epoch = m_epoch;
+    push->whole = m_treeReplaced || !m_state.lines;
+    push->version = ++m_lastVersion;
+    m_treeReplaced = false;
     m_preparing = true;
-    auto* watcher = new QFutureWatcher<QStringList>(this);
-    connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher] {
-        m_preparing = false;
-        const QStringList scripts = watcher->result();
-        watcher->deleteLater();
-        send(scripts);
-    });
-    watcher->setFuture(QtConcurrent::run(
-        [bytes = std::move(*text), partLength = m_partLength] { return pushScripts(bytes, partLength); }));
-}
-
-void ContentPusher::send(QStringList scripts)
-{
-    m_inFlight = true;
-    sendNext(std::make_shared<QStringList>(std::move(scripts)), m_epoch);
-}
-
-void ContentPusher::sendNext(std::shared_ptr<QStringList> scripts, quint64 epoch)
-{
-    if (!m_page || epoch != m_epoch) {
-        finished(epoch, false);
-        return;
+    if (push->whole) {
+        m_inFlight = true;
+        m_page->dropOfferedTexts();
     }
-    const QString script = scripts->takeFirst();
-    const bool last = scripts->isEmpty();
-    QPointer<ContentPusher> self(this);
-    // One script at a time, so the window runs between the parts of a long text. A push that fails is not
-    // retried and nothing is reported; the page answers true once it holds each part and shows the text.
-    m_page->runJavaScript(script, [self, scripts, epoch, last](const QVariant& result) {
-        if (!self)
+    // A request that comes while the text is written means the tree changed: the text is given up and
+    // written again.
+    PrettyTextJob::start(
+        root, {m_textLimit, m_partLength}, this, [this, push] { return !m_wanted && push->epoch == m_epoch; },
+        [this, push](QByteArray lines) { partWritten(push, std::move(lines)); },
+        [this, push](PrettyTextJob::Outcome outcome, qsizetype, std::vector<quint64> lines) {
+            m_preparing = false;
+            switch (outcome) {
+            case PrettyTextJob::Outcome::Written:
+                push->lines = std::make_shared<const PageLines::Hashes>(std::move(lines));
+                return written(push);
+            case PrettyTextJob::Outcome::TooLarge:
+                m_inFlight = false;
+                m_treeReplaced = true;
+                m_tooLarge = true;
+                return showNotice(tr("This document is too large for the code editor (more than %1 of text). The "
+                                     "outline, search, jq and exports work as usual.")
+                                      .arg(QLocale().formattedDataSize(m_textLimit, 1, QLocale::DataSizeSIFormat)));
+            case PrettyTextJob::Outcome::Failed:
+            case PrettyTextJob::Outcome::Abandoned:
+                if (push->whole && push->epoch == m_epoch) {
+                    // The page may hold some of the parts; the next push starts afresh.
+                    m_inFlight = false;
+                    m_treeReplaced = true;
+                }
+                if (m_wanted)
+                    schedule();
+                return;
+            }
+        });
+}
+
+void ContentPusher::partWritten(const std::shared_ptr<Push>& push, QByteArray lines)
+{
+    if (push->whole)
+        stage(push, std::move(lines));
+    else
+        push->parts.push_back(std::move(lines));
+}
+
+void ContentPusher::stage(const std::shared_ptr<Push>& push, QByteArray lines)
+{
+    if (!m_page)
+        return;
+    // Parts of whole lines of about the part length; a line longer than that makes a part of its own.
+    QByteArrayView rest(lines);
+    for (;;) {
+        qsizetype cut = rest.size();
+        if (rest.size() > m_partLength) {
+            const qsizetype before = rest.first(m_partLength).lastIndexOf('\n');
+            cut = before > 0 ? before : rest.indexOf('\n', m_partLength);
+            if (cut < 0)
+                cut = rest.size();
+        }
+        const bool first = push->staged++ == 0;
+        QByteArray part = cut == lines.size() ? lines : rest.first(cut).toByteArray();
+        QPointer<ContentPusher> self(this);
+        m_page->runJavaScript(QStringLiteral("stagePushedLines('%1', %2)")
+                                  .arg(m_page->offerText(std::move(part)), first ? QStringLiteral("true") : QStringLiteral("false")),
+                              [self, push](const QVariant& result) {
+                                  if (self && (result.typeId() != QMetaType::Bool || !result.toBool()))
+                                      push->stageFailed = true;
+                              });
+        if (cut == rest.size())
             return;
-        const bool reached = result.typeId() == QMetaType::Bool && result.toBool();
-        if (last || !reached)
-            self->finished(epoch, reached && last);
-        else
-            self->sendNext(scripts, epoch);
+        rest = rest.sliced(cut + 1);
+    }
+}
+
+void ContentPusher::written(const std::shared_ptr<Push>& push)
+{
+    if (push->whole)
+        return show(push, true, {0, -1, qsizetype(push->lines->size())});
+    // The run of lines that differs from what the page shows, found on a worker: a large document has millions
+    // of lines.
+    m_preparing = true;
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher, push] {
+        watcher->deleteLater();
+        if (push->epoch != m_epoch)
+            return;
+        m_preparing = false;
+        if (m_wanted)
+            return schedule(); // the tree changed again: what was compared is out of date
+        sendChange(push);
     });
+    watcher->setFuture(QtConcurrent::run([push, shown = m_state.lines] {
+        push->change = shown ? PageLines::diff(*shown, *push->lines) : PageLines::Change{0, 0, 0};
+        // Only the changed lines are needed, but they may lie anywhere in the parts.
+        qsizetype size = 0;
+        for (const QByteArray& part : push->parts)
+            size += part.size() + 1;
+        push->text.reserve(size);
+        for (const QByteArray& part : push->parts) {
+            if (&part != &push->parts.front())
+                push->text.append('\n');
+            push->text.append(part);
+        }
+        push->parts.clear();
+    }));
+}
+
+void ContentPusher::sendChange(const std::shared_ptr<Push>& push)
+{
+    if (!m_page)
+        return;
+    m_inFlight = true;
+    m_page->dropOfferedTexts();
+    const PageLines::Change change = push->change;
+    if (change.added > 0) {
+        const QByteArrayView lines = PageLines::lines(push->text, change.from, change.added);
+        stage(push, lines.size() == push->text.size() ? push->text : lines.toByteArray());
+    }
+    show(push, push->whole, change);
+}
+
+void ContentPusher::sendWhole(const std::shared_ptr<Push>& push)
+{
+    // The page was typed in since the lines were compared: it takes the whole text, which the push still holds.
+    push->whole = true;
+    push->staged = 0;
+    push->stageFailed = false;
+    push->change = {0, 0, qsizetype(push->lines->size())};
+    sendChange(push);
+}
+
+void ContentPusher::show(const std::shared_ptr<Push>& push, bool whole, PageLines::Change change)
+{
+    if (!m_page)
+        return finished(false);
+    m_inFlight = true;
+    const QString script = QStringLiteral("showPushedLines(%1, %2, %3, %4, %5)")
+                               .arg(whole ? QStringLiteral("null") : QString::number(m_state.version))
+                               .arg(push->version)
+                               .arg(change.from)
+                               .arg(change.removed)
+                               .arg(change.added);
+    QPointer<ContentPusher> self(this);
+    m_page->runJavaScript(script, [self, push, whole](const QVariant& result) {
+        if (self)
+            self->answered(push, whole, result);
+    });
+}
+
+void ContentPusher::answered(const std::shared_ptr<Push>& push, bool whole, const QVariant& result)
+{
+    if (push->epoch != m_epoch)
+        return;
+    const bool isBool = result.typeId() == QMetaType::Bool;
+    if (isBool && result.toBool() && !push->stageFailed) {
+        m_state = {push->version, push->lines};
+        return finished(true);
+    }
+    if (isBool && !result.toBool() && !whole && m_page)
+        return sendWhole(push);
+    finished(false);
 }
 
 void ContentPusher::showNotice(const QString& notice)
@@ -146,16 +250,26 @@ void ContentPusher::showNotice(const QString& notice)
     // The page drops what it showed, so no edit can be made from an older text.
     m_pageWithoutDocument = true;
     m_sendingNotice = true;
-    send({QStringLiteral("showNotice('") + ScriptLiteral::scriptStringLiteral(notice) + QStringLiteral("')")});
+    m_inFlight = true;
+    m_state = {};
+    const quint64 epoch = m_epoch;
+    QPointer<ContentPusher> self(this);
+    m_page->runJavaScript(QStringLiteral("showNotice('") + ScriptLiteral::scriptStringLiteral(notice) + QStringLiteral("')"),
+                          [self, epoch](const QVariant& result) {
+                              if (self && epoch == self->m_epoch)
+                                  self->finished(result.typeId() == QMetaType::Bool && result.toBool());
+                          });
 }
 
-void ContentPusher::finished(quint64 epoch, bool reached)
+void ContentPusher::finished(bool reached)
 {
-    if (epoch != m_epoch)
-        return;
     m_inFlight = false;
     const bool notice = std::exchange(m_sendingNotice, false);
     m_pageWithoutDocument = notice || !reached;
+    if (!reached) {
+        m_state = {};
+        m_treeReplaced = true;
+    }
     if (reached && !m_wanted)
         m_behind = false;
     emit pushed();
@@ -179,9 +293,14 @@ void ContentPusher::pageReloaded()
     m_loading = false;
     ++m_epoch;
     m_inFlight = false;
+    m_preparing = false;
     m_sendingNotice = false;
     m_pageWithoutDocument = false;
+    m_state = {};
+    m_treeReplaced = true;
     m_behind = true;
+    if (m_page)
+        m_page->dropOfferedTexts();
     if (m_wanted)
         schedule();
 }

@@ -1,47 +1,63 @@
 #pragma once
 
+#include "editor/PageLines.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <memory>
 #include <functional>
-#include <optional>
+#include <memory>
 
 class EditorPage;
+class TreeNode;
 
-// Pushes the document's text into the editor page. Requests that arrive while a push is being prepared or
-// while the page is still taking the last one are merged into one push of the latest text, so a burst of
-// edits to a large document costs one push, and the page always ends up with the latest document. Large
-// texts are turned into a script on a worker thread. A very long text goes in parts that the page stages
-// (stagePushedText('…', first)) before updateContent(takePushedText(), true): handing the engine one script of
-// hundreds of megabytes held up the window for up to a second and a half.
+// Keeps the editor page showing the document's text. The text is the tree's pretty form, written natively a
+// slice at a time between events; only the lines that differ from what the page shows go to it, fetched by
+// the page from the window (EditorPage::offerText) rather than written into a script. The window keeps a hash
+// of each line the page shows, not a copy of the text. Requests that arrive while a push is being prepared or
+// answered are merged into one push of the latest text, so a burst of edits costs one push.
 class ContentPusher : public QObject
 {
     Q_OBJECT
 
 public:
-    // Produces the text on the main thread when a push goes out; nothing means there is nothing to push.
-    using TextSource = std::function<std::optional<QByteArray>()>;
+    // The tree to show, read on the main thread when a push goes out; none means there is nothing to push.
+    using TreeSource = std::function<const TreeNode*()>;
+    // What the page shows, as far as the window knows: the version it was given or made, and a hash of each line.
+    struct PageState
+    {
+        qint64 version = 0;
+        std::shared_ptr<const PageLines::Hashes> lines;
+    };
 
-    explicit ContentPusher(TextSource source, QObject* parent = nullptr);
+    explicit ContentPusher(TreeSource source, QObject* parent = nullptr);
 
     void setPage(EditorPage* page);
-    // Texts longer than this many characters are pushed in parts of this length.
-    void setPartLength(qsizetype length);
+    EditorPage* page() const { return m_page; }
     // Texts of more than this many bytes are not pushed: the page shows a notice instead of the document.
     void setTextLimit(qsizetype bytes) { m_textLimit = bytes; }
     qsizetype textLimit() const { return m_textLimit; }
+    // Texts go to the page in parts of about this many bytes, each of whole lines.
+    void setPartLength(qsizetype bytes) { m_partLength = std::max<qsizetype>(bytes, 1); }
     // The page holds the document's text, as last pushed or as typed there: not while it shows the notice, nor
     // after a push that failed and may have left it with an older text.
     bool pageHoldsDocument() const { return !m_pageWithoutDocument; }
+    PageState pageState() const { return m_state; }
     // Asks for a push of the current text.
     void request();
+    // Another tree is shown (a document opened, or made from text): its text is pushed whole.
+    void treeReplaced()
+    {
+        m_treeReplaced = true;
+        m_tooLarge = false;
+    }
     // Pushes only when the page may not have the latest text: no push has reached it since it loaded or
     // since the last request.
     void requestIfBehind();
-    // The page's own text is the latest (the document was just made from it).
-    void pageHasLatest();
+    // The page's text after an edit made there, which the document now follows (or, when refused, which the
+    // page still shows): `version` is the page's, and `lines` the hashes of that text, if known.
+    void pageEdited(qint64 version, std::shared_ptr<const PageLines::Hashes> lines);
     // The page is loading: a push now would be lost, so requests wait for pageReloaded().
     void pageLoading();
     // The page was (re)loaded: it holds no text, and answers still awaited from the old page will not come.
@@ -55,14 +71,21 @@ signals:
     void pushed();
 
 private:
+    struct Push;
+
     void schedule();
     void pushNow();
-    void send(QStringList scripts);
-    void sendNext(std::shared_ptr<QStringList> scripts, quint64 epoch);
-    void finished(quint64 epoch, bool reached);
+    void partWritten(const std::shared_ptr<Push>& push, QByteArray lines);
+    void written(const std::shared_ptr<Push>& push);
+    void sendChange(const std::shared_ptr<Push>& push);
+    void sendWhole(const std::shared_ptr<Push>& push);
+    void stage(const std::shared_ptr<Push>& push, QByteArray lines);
+    void show(const std::shared_ptr<Push>& push, bool whole, PageLines::Change change);
+    void answered(const std::shared_ptr<Push>& push, bool whole, const QVariant& result);
+    void finished(bool reached);
     void showNotice(const QString& notice);
 
-    TextSource m_source;
+    TreeSource m_source;
     QPointer<EditorPage> m_page;
     bool m_wanted = false;
     bool m_scheduled = false;
@@ -71,12 +94,19 @@ private:
     bool m_loading = false;
     // The page may lack the latest text.
     bool m_behind = true;
-    qsizetype m_partLength = qsizetype(1) << 23;
-    // The page pretty-prints the text into one JavaScript string, which holds at most 2^29 - 24 characters;
-    // pretty-printed JSON runs about 1.7 times the compact text (measured on the 100 MiB document), so
-    // 256 MiB of compact text stays well inside it.
-    qsizetype m_textLimit = qsizetype(256) << 20;
+    // The page pretty-prints nothing itself: it holds the text as lines, so only a single line is bound by
+    // JavaScript's string length. Beyond about 640 MB of text (the 400 MiB document) the page's process runs
+    // out of memory, so larger documents get the notice.
+    qsizetype m_textLimit = qsizetype(640) << 20;
+    qsizetype m_partLength = qsizetype(16) << 20;
     bool m_pageWithoutDocument = false;
     bool m_sendingNotice = false;
+    PageState m_state;
+    // Another tree is shown than was last pushed: it goes whole, sent while it is written, instead of compared.
+    bool m_treeReplaced = true;
+    // The tree shown was found too large for the page, which keeps the notice until another tree is shown:
+    // writing it again only to find that out would cost seconds at each edit.
+    bool m_tooLarge = false;
+    qint64 m_lastVersion = 0;
     quint64 m_epoch = 0;
 };

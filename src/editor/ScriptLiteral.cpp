@@ -34,14 +34,6 @@ QString scriptStringLiteral(QStringView text)
     return out;
 }
 
-QString updateContentScript(QStringView jsonText)
-{
-    QString script = QStringLiteral("updateContent('");
-    appendEscaped(script, jsonText);
-    script.append(QLatin1String("', true)"));
-    return script;
-}
-
 QString conversionScript(QStringView function, QStringView jsonText)
 {
     QString script = function.toString() + QStringLiteral("('");

@@ -3,13 +3,11 @@
 #include <QString>
 #include <QStringView>
 
-// Scripts that hand JSON text to the editor page. The text travels between single quotes, with backslash,
+// Scripts that hand text to the editor page. The text travels between single quotes, with backslash,
 // single quote, line feed and carriage return escaped, so the page receives exactly the text given.
 namespace ScriptLiteral {
 
 QString scriptStringLiteral(QStringView text);
-// updateContent('<literal>', true)
-QString updateContentScript(QStringView jsonText);
 // <function>('<literal>'), for toxml and toyaml.
 QString conversionScript(QStringView function, QStringView jsonText);
 

@@ -2,13 +2,19 @@
 
 #include "model/Log.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlSchemeHandler>
 
 namespace {
 
@@ -22,7 +28,8 @@ public:
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
     {
-        return !isMainFrame || url.scheme() == QLatin1String("data");
+        return !isMainFrame || url.scheme() == QLatin1String("data") ||
+               url.toString().startsWith(EditorPage::pageOrigin());
     }
 
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
@@ -33,6 +40,41 @@ protected:
         lastError = message;
         BW_LOG_WARNING("javaScriptConsoleMessage", QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(message));
     }
+};
+
+// Serves the page's own files and the texts offered to it under one origin, so that the page may fetch them.
+class PageSchemeHandler : public QWebEngineUrlSchemeHandler
+{
+public:
+    PageSchemeHandler(EditorPage& page, QObject* parent) : QWebEngineUrlSchemeHandler(parent), m_page(page) {}
+    QString directory;
+
+    void requestStarted(QWebEngineUrlRequestJob* job) override
+    {
+        const QString path = job->requestUrl().path().mid(1);
+        std::optional<QByteArray> bytes;
+        QByteArray type = "text/plain;charset=utf-8";
+        if (path.startsWith(QLatin1String("text/"))) {
+            bytes = m_page.takeOfferedText(path);
+        } else if (!path.contains(QLatin1String("..")) && !directory.isEmpty()) {
+            QFile file(QDir(directory).filePath(path));
+            if (file.open(QIODevice::ReadOnly))
+                bytes = file.readAll();
+            type = QMimeDatabase().mimeTypeForFile(file.fileName(), QMimeDatabase::MatchExtension).name().toUtf8();
+        }
+        if (!bytes) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto* buffer = new QBuffer;
+        buffer->setData(std::move(*bytes));
+        buffer->open(QIODevice::ReadOnly);
+        connect(job, &QObject::destroyed, buffer, &QObject::deleteLater);
+        job->reply(type, buffer);
+    }
+
+private:
+    EditorPage& m_page;
 };
 
 QString webChannelScript()
@@ -53,6 +95,8 @@ WebEditorPage::WebEditorPage(QObject* parent)
     , m_profile(new QWebEngineProfile(this))
     , m_page(new EditorWebPage(m_profile, this))
 {
+    m_handler = new PageSchemeHandler(*this, this);
+    m_profile->installUrlSchemeHandler(QByteArrayLiteral("brackwell"), m_handler);
     QWebEngineScript channel;
     channel.setName(QStringLiteral("qwebchannel"));
     channel.setSourceCode(webChannelScript());
@@ -65,8 +109,10 @@ WebEditorPage::WebEditorPage(QObject* parent)
 
 WebEditorPage::~WebEditorPage()
 {
-    // The page must go before its profile.
+    // The page must go before its profile, and the handler before the texts it serves.
     delete m_page;
+    m_profile->removeAllUrlSchemeHandlers();
+    delete m_handler;
 }
 
 void WebEditorPage::registerMessageHandler()
@@ -82,7 +128,10 @@ void WebEditorPage::registerMessageHandler()
 
 void WebEditorPage::loadHtml(const QString& html, const QUrl& baseUrl)
 {
-    m_page->setHtml(html, baseUrl);
+    // The page is served from its own origin, whose handler reads the page's files from their folder.
+    const QFileInfo file(baseUrl.toLocalFile());
+    static_cast<PageSchemeHandler*>(m_handler)->directory = file.absolutePath();
+    m_page->setHtml(html, QUrl(pageOrigin() + file.fileName()));
 }
 
 void WebEditorPage::runJavaScript(const QString& script, const ScriptCallback& callback)

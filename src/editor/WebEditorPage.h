@@ -5,6 +5,7 @@
 class QWebChannel;
 class QWebEnginePage;
 class QWebEngineProfile;
+class QWebEngineUrlSchemeHandler;
 
 // The editor page in a QWebEnginePage. Messages arrive over a QWebChannel whose object "jsHandler" the page
 // reaches as channel.objects.jsHandler; the channel's script is injected before the page's own scripts run.
@@ -29,6 +30,7 @@ private:
     QWebEngineProfile* m_profile = nullptr;
     QWebEnginePage* m_page = nullptr;
     QWebChannel* m_channel = nullptr;
+    QWebEngineUrlSchemeHandler* m_handler = nullptr;
 };
 
 // The object the page posts its messages to.

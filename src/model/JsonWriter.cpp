@@ -1,5 +1,7 @@
 #include "model/JsonWriter.h"
 
+#include "model/LineHash.h"
+
 #include "model/MemberOrder.h"
 #include "model/NumberText.h"
 #include "model/TreeNode.h"
@@ -12,7 +14,6 @@
 #include <vector>
 
 namespace JsonWriter {
-namespace {
 
 // Grows a QByteArray directly so that a large document is not copied once more at the end.
 class Output
@@ -35,6 +36,19 @@ public:
         std::memcpy(room(text.size()), text.data(), text.size());
         commit(text.size());
     }
+    qsizetype size() const { return m_size; }
+    const char* data() const { return m_bytes.constData(); }
+    // The bytes before the last line break, which is dropped; what follows it stays. Nothing when there is none.
+    std::optional<QByteArray> takeCompleteLines()
+    {
+        const qsizetype lastBreak = QByteArrayView(m_bytes.constData(), m_size).lastIndexOf('\n');
+        if (lastBreak < 0)
+            return std::nullopt;
+        QByteArray lines(m_bytes.constData(), lastBreak);
+        m_size -= lastBreak + 1;
+        std::memmove(m_bytes.data(), m_bytes.constData() + lastBreak + 1, std::size_t(m_size));
+        return lines;
+    }
     QByteArray take()
     {
         m_bytes.resize(m_size);
@@ -45,6 +59,8 @@ private:
     QByteArray m_bytes;
     qsizetype m_size = 0;
 };
+
+namespace {
 
 // 0: copied as is; otherwise the character after the backslash ('u' for \u00XX).
 constexpr auto escapes = [] {
@@ -128,63 +144,126 @@ bool writeLeaf(Output& out, const TreeNode* node, QString& error)
 
 } // namespace
 
-std::optional<QByteArray> write(const TreeNode* node, QString* error)
+JsonTextWriter::JsonTextWriter(const TreeNode* root, Layout layout)
+    : m_out(std::make_unique<Output>(4096))
+    , m_pretty(layout == Layout::Pretty)
 {
-    QString failure;
-    if (!node || !node->isCollection()) {
-        failure = QStringLiteral("JSON text must have an array or an object at the top level.");
-        if (error)
-            *error = failure;
-        return std::nullopt;
+    if (!root || !root->isCollection()) {
+        m_error = QStringLiteral("JSON text must have an array or an object at the top level.");
+        m_done = true;
+        return;
     }
-    Output out(4096);
-    struct Frame
-    {
-        const TreeNode* node;
-        std::uint32_t next = 0;
-        bool sorted = true; // members written in child order; otherwise in `order`
-        std::vector<std::uint32_t> order;
-    };
-    // Frames are reused across siblings, so their order buffers are allocated once per depth.
-    std::vector<Frame> stack;
-    std::size_t depth = 0;
-    auto open = [&](const TreeNode* collection) {
-        if (depth == stack.size())
-            stack.emplace_back();
-        Frame& frame = stack[depth++];
-        frame.node = collection;
-        frame.next = 0;
-        frame.sorted = !collection->isObject() || MemberOrder::strictlyOrdered(collection);
-        if (!frame.sorted)
-            MemberOrder::writingOrder(collection, frame.order);
-        out.put(collection->isArray() ? '[' : '{');
-    };
-    open(node);
-    while (depth > 0) {
-        Frame& top = stack[depth - 1];
-        const std::size_t count = top.sorted ? top.node->childCount() : top.order.size();
-        if (top.next == count) {
-            out.put(top.node->isArray() ? ']' : '}');
-            --depth;
+    open(root);
+}
+
+JsonTextWriter::~JsonTextWriter() = default;
+
+void JsonTextWriter::open(const TreeNode* collection)
+{
+    if (m_depth == m_stack.size())
+        m_stack.emplace_back();
+    MemberOrder::OrderedChildren& frame = m_stack[m_depth];
+    frame.reset(collection);
+    if (frame.size() == 0) {
+        m_out->put(collection->isArray() ? std::string_view("[]") : std::string_view("{}"));
+        return;
+    }
+    ++m_depth;
+    m_next.resize(m_stack.size());
+    m_next[m_depth - 1] = 0;
+    m_out->put(collection->isArray() ? '[' : '{');
+}
+
+void JsonTextWriter::newLine(std::size_t depth)
+{
+    if (!m_pretty)
+        return;
+    while (m_indent.size() < depth * 2)
+        m_indent.append(64, ' ');
+    if (m_keepHashes)
+        m_hashes.push_back(lineHash(m_out->data() + m_lineStart, std::size_t(m_out->size() - m_lineStart)));
+    m_out->put('\n');
+    m_lineStart = m_out->size();
+    m_out->put(std::string_view(m_indent).substr(0, depth * 2));
+}
+
+bool JsonTextWriter::writeUntil(const QDeadlineTimer& deadline)
+{
+    // The clock is read once every this many values: often enough for slices of a few milliseconds.
+    constexpr int kValuesBetweenClockReads = 2048;
+    int untilClock = kValuesBetweenClockReads;
+    while (!m_done) {
+        if (m_depth == 0) {
+            m_done = true;
+            if (m_keepHashes)
+                m_hashes.push_back(lineHash(m_out->data() + m_lineStart, std::size_t(m_out->size() - m_lineStart)));
+            break;
+        }
+        if (--untilClock == 0) {
+            if (deadline.hasExpired())
+                return false;
+            untilClock = kValuesBetweenClockReads;
+        }
+        const MemberOrder::OrderedChildren& top = m_stack[m_depth - 1];
+        std::size_t& next = m_next[m_depth - 1];
+        if (next == top.size()) {
+            --m_depth;
+            newLine(m_depth);
+            m_out->put(top.node()->isArray() ? ']' : '}');
             continue;
         }
-        if (top.next > 0)
-            out.put(',');
-        const TreeNode* child = top.node->child(top.sorted ? top.next : top.order[top.next]);
-        ++top.next;
-        if (top.node->isObject()) {
-            writeString(out, child->nameUtf8());
-            out.put(':');
+        if (next > 0)
+            m_out->put(',');
+        newLine(m_depth);
+        const TreeNode* child = top.at(next++);
+        if (top.node()->isObject()) {
+            writeString(*m_out, child->nameUtf8());
+            m_out->put(m_pretty ? std::string_view(": ") : std::string_view(":"));
         }
         if (child->isCollection()) {
             open(child);
-        } else if (!writeLeaf(out, child, failure)) {
-            if (error)
-                *error = failure;
-            return std::nullopt;
+        } else if (!writeLeaf(*m_out, child, m_error)) {
+            m_done = true;
         }
     }
-    return out.take();
+    return true;
+}
+
+qsizetype JsonTextWriter::size() const
+{
+    return m_out->size();
+}
+
+std::optional<QByteArray> JsonTextWriter::takeCompleteLines()
+{
+    std::optional<QByteArray> lines = m_out->takeCompleteLines();
+    if (lines)
+        m_lineStart = 0; // the line being written starts the output again
+    return lines;
+}
+
+std::optional<QByteArray> JsonTextWriter::take(QString* error)
+{
+    if (!m_done || !m_error.isEmpty()) {
+        if (error)
+            *error = m_done ? m_error : QStringLiteral("The JSON text is not complete.");
+        return std::nullopt;
+    }
+    return m_out->take();
+}
+
+std::optional<QByteArray> write(const TreeNode* node, QString* error)
+{
+    JsonTextWriter writer(node, JsonTextWriter::Layout::Compact);
+    writer.writeUntil(QDeadlineTimer::Forever);
+    return writer.take(error);
+}
+
+std::optional<QByteArray> writePretty(const TreeNode* node, QString* error)
+{
+    JsonTextWriter writer(node, JsonTextWriter::Layout::Pretty);
+    writer.writeUntil(QDeadlineTimer::Forever);
+    return writer.take(error);
 }
 
 } // namespace JsonWriter

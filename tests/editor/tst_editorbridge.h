@@ -16,13 +16,11 @@ private slots:
     void scriptLiteralEscapesOnlyWhatEndsTheLiteral();
     void scriptLiteralReadsBackAsTheOriginal_data();
     void scriptLiteralReadsBackAsTheOriginal();
-    void pushedScriptCarriesTheDocumentText();
+    void pushedTextIsTheDocumentsPrettyText();
 
     // The page's messages.
     void messagesThatChangeNothing_data();
     void messagesThatChangeNothing();
-    void errorMessagesSetJsonError_data();
-    void errorMessagesSetJsonError();
 
     // Text edited in the page.
     void refusedPageTextShowsTheReadersError_data();
@@ -51,6 +49,8 @@ private slots:
     void documentTooLargeForThePageShowsANotice();
     void reloadDropsTheRestOfAPushInParts();
     void editsWaitForTheUnansweredPush();
+    void pageTypedInSinceThePushTakesTheWholeText();
+    void pageEditComesAsChangedLines();
     void timedPushOnlyWhenThePageMayLackTheText_data();
     void timedPushOnlyWhenThePageMayLackTheText();
 

@@ -168,9 +168,9 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     QTest::qWait(500);
     QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
     QVERIFY(app.delegate.TheDocument()->saved());
-    // Texts the window could not read are refused by the page as well, with the reason, and stay as typed.
+    // Texts the window cannot hold are refused with the reason, and stay as typed.
     for (const auto& [typed, reason] : {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
-                                        std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Unpaired surrogate")}}) {
+                                        std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Invalid escape sequence")}}) {
         QVERIFY(app.typeInPage(typed));
         QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().contains(reason), kPageTimeoutMs);
         QTest::qWait(500);

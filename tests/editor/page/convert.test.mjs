@@ -1,7 +1,7 @@
 import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import { readOrdered, toxml, toyaml, xmlElementFor } from '../../../Core/src/convert.js';
-import { MAX_DEPTH, jsonError } from '../../../Core/src/jsonText.js';
+import { MAX_DEPTH } from '../../../Core/src/jsonText.js';
 import { parse as parseYaml } from '../../../Core/node_modules/yaml/dist/index.js';
 import { XMLParser } from '../../../Core/node_modules/fast-xml-parser/src/fxp.js';
 
@@ -168,7 +168,6 @@ describe('toxml', () => {
 
     test('exports documents at the nesting limit', () => {
         const deep = '['.repeat(MAX_DEPTH) + '1' + ']'.repeat(MAX_DEPTH);
-        assert.equal(jsonError(deep), null);
         assert.match(toxml(deep), /<item type="number">1<\/item>/);
     });
 });
