@@ -156,33 +156,48 @@ const view = new EditorView({
 
 // --- Calls from the window ---------------------------------------------------------------------------------
 
-// A text the window offered, fetched whole before the call returns.
+// A text the window offered. (The engine's fetch() does not reach the window's own scheme.)
 function fetchText(address) {
-    const request = new XMLHttpRequest();
-    request.open('GET', address, false);
-    request.overrideMimeType('text/plain; charset=utf-8');
-    request.send();
-    if (request.status !== 200 && request.status !== 0)
-        throw new Error(`No text at ${address}`);
-    return request.responseText;
+    return new Promise((resolve, reject) => {
+        const request = new XMLHttpRequest();
+        request.open('GET', address);
+        request.overrideMimeType('text/plain; charset=utf-8');
+        request.onload = () => (request.status === 200 || request.status === 0 ? resolve(request.responseText)
+            : reject(new Error(`No text at ${address}`)));
+        request.onerror = () => reject(new Error(`No text at ${address}`));
+        request.send();
+    });
 }
 
-// The lines of a push, fetched part by part as the window writes them (each part whole lines), until
-// showPushedLines() shows them.
-let staged = null;
+// The lines of a push, fetched part by part while the window writes them (each part whole lines) and joined in
+// order as they arrive, until showPushedLines() shows them.
+let staging = null;
 
 window.stagePushedLines = (address, first) => {
-    const part = Text.of(fetchText(address).split('\n'));
-    staged = first || !staged ? part : appendLines(staged, part);
+    const fetched = fetchText(address);
+    const before = first || !staging ? Promise.resolve(null) : staging;
+    staging = before.then(async lines => {
+        const part = Text.of((await fetched).split('\n'));
+        return lines ? appendLines(lines, part) : part;
+    });
     return true;
 };
 
-// Replaces lines [from, from + removed) with the `added` lines staged. `base` is the version the change was made
-// against; null replaces the whole text. Returns false, changing nothing, when the page no longer shows that
-// version (it was typed in since): the window then sends the whole text.
+// Replaces lines [from, from + removed) with the `added` lines staged, once they have all arrived, and tells
+// the window with "pushShown": true when shown, false when the page no longer shows version `base` (it was typed
+// in since; the window then sends the whole text), null when it failed. `base` null replaces the whole text.
 window.showPushedLines = (base, version, from, removed, added) => {
-    const inserted = added > 0 ? staged : null;
-    staged = null;
+    const lines = added > 0 && staging ? staging : Promise.resolve(null);
+    staging = null;
+    lines.then(inserted => postBody({ cmd: 'pushShown', version, content: showLines(base, version, from, removed, added, inserted) }))
+        .catch(error => {
+            console.error(String(error));
+            postBody({ cmd: 'pushShown', version, content: null });
+        });
+    return true;
+};
+
+function showLines(base, version, from, removed, added, inserted) {
     if (base !== null && (base !== shownVersion || typed !== null))
         return false;
     if ((inserted?.lines ?? 0) !== added)
@@ -206,7 +221,7 @@ window.showPushedLines = (base, version, from, removed, added) => {
     shownVersion = version;
     shownDoc = view.state.doc;
     return true;
-};
+}
 
 // The window could not make the document from the lines reported: it takes the whole text instead.
 window.sendWholeText = () => {
@@ -233,7 +248,7 @@ window.showNotice = text => {
     }
     notice.textContent = text;
     typed = null;
-    staged = null;
+    staging = null;
     shownVersion = 0;
     shownDoc = null;
     return true;

@@ -132,6 +132,9 @@ void AppDelegate::userContentController(const QJsonValue& body)
     const QJsonValue cmd = message.value(QLatin1String("cmd"));
     if (!cmd.isString())
         return malformed();
+    if (cmd.toString() == QLatin1String("pushShown"))
+        return m_pusher->pageShowed(message.value(QLatin1String("version")).toInteger(),
+                                    message.value(QLatin1String("content")).toVariant());
     m_pageEdits->receive(cmd.toString(), message);
 }
 

@@ -224,11 +224,23 @@ void ContentPusher::show(const std::shared_ptr<Push>& push, bool whole, PageLine
                                .arg(change.from)
                                .arg(change.removed)
                                .arg(change.added);
+    // The page takes the call at once and says with "pushShown" when the lines are shown (pageShowed()).
+    m_showing = {push, whole};
     QPointer<ContentPusher> self(this);
-    m_page->runJavaScript(script, [self, push, whole](const QVariant& result) {
-        if (self)
-            self->answered(push, whole, result);
+    m_page->runJavaScript(script, [self, push, whole](const QVariant& accepted) {
+        if (self && (accepted.typeId() != QMetaType::Bool || !accepted.toBool()) && self->m_showing.push == push) {
+            self->m_showing = {};
+            self->answered(push, whole, QVariant());
+        }
     });
+}
+
+void ContentPusher::pageShowed(qint64 version, const QVariant& result)
+{
+    if (!m_showing.push || m_showing.push->version != version)
+        return;
+    const Showing showing = std::exchange(m_showing, {});
+    answered(showing.push, showing.whole, result);
 }
 
 void ContentPusher::answered(const std::shared_ptr<Push>& push, bool whole, const QVariant& result)
@@ -291,6 +303,7 @@ void ContentPusher::pageLoading()
 void ContentPusher::pageReloaded()
 {
     m_loading = false;
+    m_showing = {};
     ++m_epoch;
     m_inFlight = false;
     m_preparing = false;

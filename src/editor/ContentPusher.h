@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
 #include <memory>
 
@@ -58,6 +59,9 @@ public:
     // The page's text after an edit made there, which the document now follows (or, when refused, which the
     // page still shows): `version` is the page's, and `lines` the hashes of that text, if known.
     void pageEdited(qint64 version, std::shared_ptr<const PageLines::Hashes> lines);
+    // The page's "pushShown" message: the push of `version` shown (true), refused as made against a text the
+    // page no longer shows (false), or failed (anything else).
+    void pageShowed(qint64 version, const QVariant& result);
     // The page is loading: a push now would be lost, so requests wait for pageReloaded().
     void pageLoading();
     // The page was (re)loaded: it holds no text, and answers still awaited from the old page will not come.
@@ -84,6 +88,14 @@ private:
     void answered(const std::shared_ptr<Push>& push, bool whole, const QVariant& result);
     void finished(bool reached);
     void showNotice(const QString& notice);
+
+    // The push the page is showing, until it says so.
+    struct Showing
+    {
+        std::shared_ptr<Push> push;
+        bool whole = false;
+    };
+    Showing m_showing;
 
     TreeSource m_source;
     QPointer<EditorPage> m_page;

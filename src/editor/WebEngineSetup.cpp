@@ -17,7 +17,7 @@ void prepareProcess()
         QWebEngineUrlScheme scheme(QByteArrayLiteral("brackwell"));
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
         scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed |
-                        QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
+                        QWebEngineUrlScheme::ContentSecurityPolicyIgnored | QWebEngineUrlScheme::CorsEnabled);
         QWebEngineUrlScheme::registerScheme(scheme);
     }
 }

@@ -7,6 +7,8 @@
 #include "editor/EditorPage.h"
 
 #include <QByteArrayList>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
@@ -37,6 +39,10 @@ public:
             answers.pop_front();
         } else if (std::optional<QVariant> shown = actsAsPage ? actAsPage(script) : std::nullopt) {
             answer = *shown;
+        } else if (!actsAsPage && script.startsWith(QLatin1String("showPushedLines("))) {
+            // Taken, and shown as the default answer says.
+            reportShown(script, defaultAnswer);
+            answer = true;
         }
         if (callback)
             callback(answer);
@@ -59,6 +65,42 @@ public:
     // The text the page would show after the pushes and notices it answered.
     QByteArray shownText() const { return shownLines.join('\n'); }
 
+    // Shows the lines staged for a showPushedLines() call as the page would: true when shown, false when made
+    // against a version no longer shown, invalid when the lines staged are not the ones announced.
+    QVariant showLines(const QRegularExpressionMatch& match)
+    {
+        const qsizetype added = match.captured(5).toLongLong();
+        const QByteArrayList inserted = added > 0 ? std::exchange(staged, {}) : QByteArrayList();
+        staged.clear();
+        const bool whole = match.captured(1) == QLatin1String("null");
+        if (!whole && (match.captured(1).toLongLong() != shownVersion || typedSinceShown))
+            return false;
+        if (inserted.size() != added)
+            return QVariant();
+        if (whole) {
+            shownLines = inserted.isEmpty() ? QByteArrayList{QByteArray()} : inserted;
+        } else {
+            const qsizetype from = match.captured(3).toLongLong();
+            shownLines.remove(from, match.captured(4).toLongLong());
+            for (qsizetype i = 0; i < inserted.size(); ++i)
+                shownLines.insert(from + i, inserted[i]);
+        }
+        shownVersion = match.captured(2).toLongLong();
+        typedSinceShown = false;
+        return true;
+    }
+
+    // The page's "pushShown" message for a showPushedLines() call, posted from the event loop as the page would.
+    void reportShown(const QString& script, const QVariant& shown)
+    {
+        static const QRegularExpression version(QStringLiteral(R"(^showPushedLines\([^,]+, (-?\d+),)"));
+        QJsonObject message{{QStringLiteral("cmd"), QStringLiteral("pushShown")},
+                            {QStringLiteral("version"), version.match(script).captured(1).toDouble()},
+                            {QStringLiteral("content"), QJsonValue::fromVariant(shown)}};
+        const QString body = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+        QMetaObject::invokeMethod(this, [this, body] { post(body); }, Qt::QueuedConnection);
+    }
+
     // What the page does with a push or a notice; nothing for other scripts.
     std::optional<QVariant> actAsPage(const QString& script)
     {
@@ -74,24 +116,7 @@ public:
             return true;
         }
         if (const QRegularExpressionMatch match = show.match(script); match.hasMatch()) {
-            const qsizetype added = match.captured(5).toLongLong();
-            const QByteArrayList inserted = added > 0 ? std::exchange(staged, {}) : QByteArrayList();
-            staged.clear();
-            const bool whole = match.captured(1) == QLatin1String("null");
-            if (!whole && (match.captured(1).toLongLong() != shownVersion || typedSinceShown))
-                return false;
-            if (inserted.size() != added)
-                return QVariant(); // the page throws
-            if (whole) {
-                shownLines = inserted.isEmpty() ? QByteArrayList{QByteArray()} : inserted;
-            } else {
-                const qsizetype from = match.captured(3).toLongLong();
-                shownLines.remove(from, match.captured(4).toLongLong());
-                for (qsizetype i = 0; i < inserted.size(); ++i)
-                    shownLines.insert(from + i, inserted[i]);
-            }
-            shownVersion = match.captured(2).toLongLong();
-            typedSinceShown = false;
+            reportShown(script, showLines(match));
             return true;
         }
         if (script.startsWith(QLatin1String("showNotice("))) {
