@@ -1,13 +1,12 @@
 // The code editor page: a CodeMirror editor for the document's JSON text. The window pushes the text with
 // updateContent(text, true); the page reports the user's edits and the validity of the text to the window's
-// "jsHandler" object over the Qt web channel, and converts JSON text for the XML and YAML exports.
+// "jsHandler" object over the Qt web channel.
 
 import { basicSetup } from 'codemirror';
 import { json } from '@codemirror/lang-json';
 import { oneDark } from '@codemirror/theme-one-dark';
 import { Annotation, Compartment, EditorState, Transaction } from '@codemirror/state';
 import { EditorView } from '@codemirror/view';
-import { toxml, toyaml } from './convert.js';
 import { jsonError, prettyLines } from './jsonText.js';
 import { linesChange } from './linesChange.js';
 
@@ -190,29 +189,6 @@ window.takePushedText = () => {
     pushedParts = [];
     return text;
 };
-window.toxml = toxml;
-window.toyaml = toyaml;
-
-// The conversions of a large document, whose result is too long to come back from one script: the result
-// is kept here and fetched in parts.
-const RESULT_PART_LENGTH = 1 << 22;
-let convertedParts = [];
-
-window.convertInParts = (name, text) => {
-    const convert = name === 'toxml' ? toxml : name === 'toyaml' ? toyaml : null;
-    if (!convert)
-        throw new Error(`No conversion named ${name}`);
-    convertedParts = [];
-    convertedParts = splitText(convert(text), RESULT_PART_LENGTH);
-    return convertedParts.length;
-};
-window.convertedPart = index => {
-    const part = convertedParts[index];
-    if (index === convertedParts.length - 1)
-        convertedParts = [];
-    return part;
-};
-
 // For the window's tests: the text shown, and an edit made as if typed.
 window.editorText = () => view.state.doc.toString();
 window.typeAt = (from, to, text) => {

@@ -132,11 +132,11 @@ public:
     void exportToPlistXML() { exportWithPanel(ExportFormat::PlistXml); }
     void exportToPlistOpenStep() { exportWithPanel(ExportFormat::PlistOpenStep); }
     void exportToPlistBinary() { exportWithPanel(ExportFormat::PlistBinary); }
-    // exportWithPanel(_:document:page:): asks where, then writes. True when the file was written, or for a
-    // property list, when its export started (exportFinished() tells the outcome).
+    // exportWithPanel(_:document:page:): asks where, then writes. True when the file was written, or for
+    // every format but JSON, when its export started (exportFinished() tells the outcome).
     bool exportWithPanel(ExportFormat format);
     bool writeExport(const QString& path, ExportFormat format);
-    // brackwell-cli, which writes property lists; beside this program unless set.
+    // brackwell-cli, which writes every export but JSON; beside this program unless set.
     void setHelperProgram(const QString& program);
     QString helperProgram() const;
     // Asks to save unsaved changes before the window closes; false keeps the window open.
@@ -322,8 +322,7 @@ private:
     void startJQ(const QString& filter);
     void jqFinished(const JqRun::Outcome& outcome);
     QMenu* makeJqRecipeMenu();
-    bool startPropertyListExport(const QString& path, ExportFormat format);
-    bool startPageExport(const QString& path, ExportFormat format);
+    bool startHelperExport(const QString& path, ExportFormat format);
     std::optional<QByteArray> editorText() const;
     void setJsonError(const QString& error);
     void applyPageText(const QString& text);
@@ -395,7 +394,6 @@ private:
     QPointer<QWebEngineView> m_editorView;
     QString m_editorPageDirectory;
     bool m_pageIsDark = false;
-    std::vector<std::function<void()>> m_afterPageLoad;
     ContentPusher* m_pusher = nullptr;
     QString m_jsonError;
     // The parts of a long text from the page, until its "contentChanged" arrives.

@@ -42,12 +42,4 @@ QString updateContentScript(QStringView jsonText)
     return script;
 }
 
-QString conversionScript(QStringView function, QStringView jsonText)
-{
-    QString script = function.toString() + QStringLiteral("('");
-    appendEscaped(script, jsonText);
-    script.append(QLatin1String("')"));
-    return script;
-}
-
 } // namespace ScriptLiteral

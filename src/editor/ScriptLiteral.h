@@ -10,7 +10,5 @@ namespace ScriptLiteral {
 QString scriptStringLiteral(QStringView text);
 // updateContent('<literal>', true)
 QString updateContentScript(QStringView jsonText);
-// <function>('<literal>'), for toxml and toyaml.
-QString conversionScript(QStringView function, QStringView jsonText);
 
 } // namespace ScriptLiteral

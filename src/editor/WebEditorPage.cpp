@@ -17,7 +17,6 @@ class EditorWebPage : public QWebEnginePage
 {
 public:
     using QWebEnginePage::QWebEnginePage;
-    QString lastError;
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
@@ -30,7 +29,6 @@ protected:
     {
         if (level != ErrorMessageLevel)
             return;
-        lastError = message;
         BW_LOG_WARNING("javaScriptConsoleMessage", QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(message));
     }
 };
@@ -91,9 +89,4 @@ void WebEditorPage::runJavaScript(const QString& script, const ScriptCallback& c
         if (callback)
             callback(result);
     });
-}
-
-QString WebEditorPage::lastScriptError() const
-{
-    return static_cast<EditorWebPage*>(m_page)->lastError;
 }
