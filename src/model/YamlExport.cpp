@@ -24,7 +24,10 @@ bool isSpecialWord(std::string_view text)
     static constexpr std::string_view kWords[] = {
         "",     "~",    "null", "Null",  "NULL",  "y",     "Y",  "yes", "Yes", "YES", "n",   "N",   "no", "No", "NO",
         "true", "True", "TRUE", "false", "False", "FALSE", "on", "On",  "ON",  "off", "Off", "OFF", "=",  "<<"};
-    if (text.size() > 5)
+    // Most texts are told apart by their length or first character.
+    if (text.empty())
+        return true;
+    if (text.size() > 5 || std::string_view("~nNyYtTfFoO=<").find(text[0]) == std::string_view::npos)
         return false;
     for (const std::string_view word : kWords)
         if (text == word)
