@@ -1,5 +1,6 @@
 // Measures the window on one file, offscreen: open to the first painted, fully expanded outline; search
-// keystrokes to the re-filtered, repainted outline; a value edit to the updated subtitle; peak memory.
+// keystrokes to the re-filtered, repainted outline; a value edit to the updated subtitle; peak memory; jq over
+// the document; the XML and YAML exports.
 //
 //   QT_QPA_PLATFORM=offscreen brackwell-window-bench FILE
 #include "BenchSupport.h"
@@ -20,7 +21,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -152,5 +155,33 @@ int main(int argc, char* argv[])
     row("jq \".\" from Run to the result shown", jq, "");
     std::printf("%-44s %9d (one every 0.1 s while jq ran)\n", "event loop ticks during the run", ticks);
     std::printf("%-44s %9.0f MiB\n", "peak resident memory after jq", peakResidentMiB());
+
+    // The XML and YAML exports, written by brackwell-cli from the document's JSON text: from the request to the
+    // file in place, and the longest time the window's event loop was held meanwhile.
+    const QTemporaryDir exports;
+    for (const ExportFormat format : {ExportFormat::Xml, ExportFormat::Yaml}) {
+        const QString target = exports.filePath(QStringLiteral("export.") + ExportFormats::extensions(format).first());
+        QEventLoop exportLoop;
+        bool written = false;
+        const auto connection = QObject::connect(&delegate, &AppDelegate::exportFinished, &exportLoop, [&](bool ok) {
+            written = ok;
+            exportLoop.quit();
+        });
+        QElapsedTimer sinceTick;
+        qint64 longestMs = 0;
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout, [&] { longestMs = std::max(longestMs, sinceTick.restart()); });
+        beat.start(5);
+        sinceTick.start();
+        timer.restart();
+        if (delegate.writeExport(target, format))
+            exportLoop.exec();
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        beat.stop();
+        QObject::disconnect(connection);
+        std::printf("%-4s export, request to the file in place %9.3f s   %s, %.1f MiB, longest freeze %.3f s\n",
+                    qPrintable(ExportFormats::displayName(format)), seconds, written ? "ok" : "FAILED",
+                    double(QFileInfo(target).size()) / (1024.0 * 1024.0), double(longestMs) / 1000.0);
+    }
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "cli/CliCommands.h"
 
-#include "editor/EditorPageFiles.h"
-#include "editor/PageConverter.h"
 #include "model/Document.h"
 #include "model/ExportWriter.h"
 #include "model/FilterPass.h"
@@ -24,8 +22,7 @@ const char* const kUsage =
     "      one line per node with its path, kind and value, separated by tabs.\n"
     "  brackwell-cli export --to FORMAT IN OUT\n"
     "      Write the document IN to OUT in FORMAT: json, xml, yaml, plist-xml, plist-binary or\n"
-    "      plist-openstep. OUT is replaced only when the whole export was written. XML and YAML are\n"
-    "      made by the code editor page, loaded headless.\n"
+    "      plist-openstep. OUT is replaced only when the whole export was written.\n"
     "  brackwell-cli --help | --version\n"
     "\n"
     "FILE and IN may be - for standard input. Exit status: 0 success, 1 invalid document or failed\n"
@@ -179,25 +176,6 @@ int tree(const QString& file, bool filtering)
     return 0;
 }
 
-bool usesEditorPage(ExportFormat format)
-{
-    return format == ExportFormat::Xml || format == ExportFormat::Yaml;
-}
-
-// The same text the window's export writes: the editor page's conversion of the document's JSON text.
-std::optional<QByteArray> pageExport(const Document& document, ExportFormat format, QString* why)
-{
-    const std::optional<QByteArray> text = document.root()->jsonText(why);
-    if (!text)
-        return std::nullopt;
-    const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
-    const std::optional<QString> converted =
-        PageConverter::convertInHiddenPage(function, *text, EditorPageFiles::defaultDirectory(), why);
-    if (!converted)
-        return std::nullopt;
-    return converted->toUtf8();
-}
-
 int exportTo(const QStringList& args)
 {
     QString to;
@@ -222,14 +200,7 @@ int exportTo(const QStringList& args)
     if (!document)
         return kInvalidDocument;
     QString why;
-    bool written = false;
-    if (usesEditorPage(*format)) {
-        const auto bytes = pageExport(*document, *format, &why);
-        written = bytes && ExportWriter::writeFileAtomically(files[1], *bytes, &why);
-    } else {
-        written = ExportWriter::writeFile(document->root(), *format, files[1], &why);
-    }
-    if (!written) {
+    if (!ExportWriter::writeFile(document->root(), *format, files[1], &why)) {
         std::fprintf(stderr, "%s\n%s\n", ExportFormats::failureMessage(*format).toUtf8().constData(),
                      why.toUtf8().constData());
         return kInvalidDocument;
@@ -238,15 +209,6 @@ int exportTo(const QStringList& args)
 }
 
 } // namespace
-
-bool needsEditorPage(const QStringList& arguments)
-{
-    const qsizetype to = arguments.indexOf(QStringLiteral("--to"));
-    if (arguments.value(1) != QLatin1String("export") || to < 0)
-        return false;
-    const auto format = ExportFormats::fromCliName(arguments.value(to + 1));
-    return format && usesEditorPage(*format);
-}
 
 int run(const QStringList& arguments)
 {

@@ -7,7 +7,5 @@
 namespace Cli {
 
 int run(const QStringList& arguments);
-// The command runs the editor page (XML and YAML exports), which needs a GUI application and a web engine.
-bool needsEditorPage(const QStringList& arguments);
 
 } // namespace Cli

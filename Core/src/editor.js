@@ -1,14 +1,12 @@
 // The code editor page: a CodeMirror editor for the document's JSON text, pretty-printed by the window. The
 // window pushes the lines that changed with showPushedLines(), whose text the page fetches from the window; the
-// page reports the lines the user changed to the window's "jsHandler" object over the Qt web channel, and
-// converts JSON text for the XML and YAML exports.
+// page reports the lines the user changed to the window's "jsHandler" object over the Qt web channel.
 
 import { basicSetup } from 'codemirror';
 import { json } from '@codemirror/lang-json';
 import { oneDark } from '@codemirror/theme-one-dark';
 import { Annotation, Compartment, EditorState, Text, Transaction } from '@codemirror/state';
 import { EditorView } from '@codemirror/view';
-import { toxml, toyaml } from './convert.js';
 import { appendLines, replaceLines } from './linesChange.js';
 
 const dark = document.documentElement.dataset.appearance === 'dark';
@@ -34,34 +32,24 @@ function post(cmd, content) {
 // is read.
 const PART_LENGTH = 1 << 20;
 
-// `text` cut into pieces of at most `length` characters, never between the two halves of a surrogate pair.
-function splitText(text, length) {
-    const parts = [];
-    let start = 0;
-    while (text.length - start > length) {
-        let end = start + length;
-        const last = text.charCodeAt(end - 1);
+// Sends `fields` with the text of `doc` between `from` and `to` as their content. A long text is sent as
+// "contentPart" messages followed by the message itself, holding the last part and, in "partCount", how many
+// parts came before it. The text is taken from the document a part at a time: a whole text may be longer
+// than a JavaScript string can be.
+function postText(fields, doc, from, to) {
+    let parts = 0;
+    while (to - from > PART_LENGTH) {
+        let end = from + PART_LENGTH;
+        // Never between the two halves of a surrogate pair.
+        const last = doc.sliceString(end - 1, end).charCodeAt(0);
         if (last >= 0xd800 && last <= 0xdbff)
             --end;
-        parts.push(text.slice(start, end));
-        start = end;
+        post('contentPart', doc.sliceString(from, end));
+        ++parts;
+        from = end;
     }
-    parts.push(text.slice(start));
-    return parts;
-}
-
-// Sends `fields` with `text` as their content. A long text is sent as "contentPart" messages followed by the
-// message itself, holding the last part and, in "partCount", how many parts came before it.
-function postText(fields, text) {
-    if (text.length <= PART_LENGTH) {
-        postBody({ ...fields, content: text });
-        return;
-    }
-    const parts = splitText(text, PART_LENGTH);
-    const last = parts.pop();
-    for (const part of parts)
-        post('contentPart', part);
-    postBody({ ...fields, content: last, partCount: parts.length });
+    const content = doc.sliceString(from, to);
+    postBody(parts > 0 ? { ...fields, content, partCount: parts } : { ...fields, content });
 }
 
 if (typeof QWebChannel !== 'undefined' && typeof qt !== 'undefined') {
@@ -99,7 +87,7 @@ function editDelay(length) {
 
 function reportWholeText() {
     const version = --lastPageVersion;
-    postText({ cmd: 'contentChanged', version }, view.state.doc.toString());
+    postText({ cmd: 'contentChanged', version }, view.state.doc, 0, view.state.doc.length);
     shownVersion = version;
     shownDoc = view.state.doc;
 }
@@ -128,7 +116,7 @@ function userEditSettled() {
     const version = --lastPageVersion;
     window.lastReportTime = Date.now();
     postText({ cmd: 'linesChanged', base: shownVersion, version, from, removed, added: last - from },
-        doc.sliceString(doc.line(from + 1).from, doc.line(last).to));
+        doc, doc.line(from + 1).from, doc.line(last).to);
     shownVersion = version;
     shownDoc = doc;
 }
@@ -255,32 +243,19 @@ window.showNotice = text => {
 };
 window.noticeText = () => (notice ? notice.textContent : null);
 
-window.toxml = toxml;
-window.toyaml = toyaml;
-
-// The conversions of a large document, whose result is too long to come back from one script: the result
-// is kept here and fetched in parts.
-const RESULT_PART_LENGTH = 1 << 22;
-let convertedParts = [];
-
-window.convertInParts = (name, text) => {
-    const convert = name === 'toxml' ? toxml : name === 'toyaml' ? toyaml : null;
-    if (!convert)
-        throw new Error(`No conversion named ${name}`);
-    convertedParts = [];
-    convertedParts = splitText(convert(text), RESULT_PART_LENGTH);
-    return convertedParts.length;
-};
-window.convertedPart = index => {
-    const part = convertedParts[index];
-    if (index === convertedParts.length - 1)
-        convertedParts = [];
-    return part;
-};
-
 // For the window's tests and benchmarks: the text shown, its length, and an edit made as if typed.
 window.editorText = () => view.state.doc.toString();
 window.editorLength = () => view.state.doc.length;
+// Where `text` first occurs in the editor, found line by line: the whole text may not fit in one string.
+window.editorIndexOf = text => {
+    for (let line = 1; line <= view.state.doc.lines; ++line) {
+        const { from, text: shown } = view.state.doc.line(line);
+        const at = shown.indexOf(text);
+        if (at >= 0)
+            return from + at;
+    }
+    return -1;
+};
 window.typeAt = (from, to, text) => {
     view.dispatch({ changes: { from, to, insert: text }, userEvent: 'input.type' });
     return true;

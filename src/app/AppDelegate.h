@@ -133,11 +133,11 @@ public:
     void exportToPlistXML() { exportWithPanel(ExportFormat::PlistXml); }
     void exportToPlistOpenStep() { exportWithPanel(ExportFormat::PlistOpenStep); }
     void exportToPlistBinary() { exportWithPanel(ExportFormat::PlistBinary); }
-    // exportWithPanel(_:document:page:): asks where, then writes. True when the file was written, or for a
-    // property list, when its export started (exportFinished() tells the outcome).
+    // exportWithPanel(_:document:page:): asks where, then writes. True when the file was written, or for
+    // every format but JSON, when its export started (exportFinished() tells the outcome).
     bool exportWithPanel(ExportFormat format);
     bool writeExport(const QString& path, ExportFormat format);
-    // brackwell-cli, which writes property lists; beside this program unless set.
+    // brackwell-cli, which writes every export but JSON; beside this program unless set.
     void setHelperProgram(const QString& program);
     QString helperProgram() const;
     // Asks to save unsaved changes before the window closes; false keeps the window open.
@@ -323,9 +323,7 @@ private:
     void startJQ(const QString& filter);
     void jqFinished(const JqRun::Outcome& outcome);
     QMenu* makeJqRecipeMenu();
-    bool startPropertyListExport(const QString& path, ExportFormat format);
-    bool startPageExport(const QString& path, ExportFormat format);
-    std::optional<QByteArray> editorText() const;
+    bool startHelperExport(const QString& path, ExportFormat format);
     void setJsonError(const QString& error);
     void readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error);
     void refusePageText(const ParseError& error);
@@ -396,7 +394,6 @@ private:
     QPointer<QWebEngineView> m_editorView;
     QString m_editorPageDirectory;
     bool m_pageIsDark = false;
-    std::vector<std::function<void()>> m_afterPageLoad;
     ContentPusher* m_pusher = nullptr;
     PageEditReader* m_pageEdits = nullptr;
     QString m_jsonError;

@@ -161,11 +161,10 @@ bool AppDelegate::writeExport(const QString& path, ExportFormat format)
         return ExportWriter::writeExport(path, format, *m_document);
     case ExportFormat::Xml:
     case ExportFormat::Yaml:
-        return startPageExport(path, format);
     case ExportFormat::PlistXml:
     case ExportFormat::PlistOpenStep:
     case ExportFormat::PlistBinary:
-        return startPropertyListExport(path, format);
+        return startHelperExport(path, format);
     }
     return false;
 }
@@ -175,7 +174,7 @@ QString AppDelegate::helperProgram() const
     return m_helperProgram.isEmpty() ? InstallLayout::cliProgram() : m_helperProgram;
 }
 
-bool AppDelegate::startPropertyListExport(const QString& path, ExportFormat format)
+bool AppDelegate::startHelperExport(const QString& path, ExportFormat format)
 {
     QString why;
     const auto json = m_document->root() ? m_document->root()->jsonText(&why) : std::nullopt;
@@ -212,7 +211,7 @@ bool AppDelegate::startPropertyListExport(const QString& path, ExportFormat form
         if (!ok) {
             BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
             ExportWriter::presentFailure(format);
-        } else if (document && generation == TreeNode::treeGeneration()) {
+        } else if (document && generation == TreeNode::treeGeneration() && ExportWriter::marksSaved(format)) {
             // The JSON itself was not written: the document keeps its file, or still has none.
             document->setSaved(true);
         }

@@ -1,5 +1,5 @@
 // The controller's half of the code editor: loading the page, pushing the document's text into it, the
-// page's messages and edits, and the XML and YAML exports that the page converts.
+// page's messages and edits.
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
@@ -9,19 +9,14 @@
 #include "editor/EditorMessages.h"
 #include "editor/EditorPageFiles.h"
 #include "editor/PageEditReader.h"
-#include "editor/PageConverter.h"
-#include "editor/ScriptLiteral.h"
 #include "editor/WebEditorPage.h"
 #include "model/EditStep.h"
-#include "model/ExportWriter.h"
 #include "model/Log.h"
 
 #include <QJsonObject>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
-#include <QPointer>
-#include <QStatusBar>
 #include <QWebEngineView>
 #include <utility>
 
@@ -82,9 +77,6 @@ void AppDelegate::webViewDidFinish(bool)
 {
     // Pushes wait while the page loads (they would go nowhere); the page gets the text now that it can take it.
     m_pusher->pageReloaded();
-    // Exports asked for while the page was loading.
-    for (const auto& run : std::exchange(m_afterPageLoad, {}))
-        run();
     updateWebviewContent();
 }
 
@@ -96,13 +88,6 @@ void AppDelegate::updateWebviewContent()
 bool AppDelegate::editorPushIsIdle() const
 {
     return m_pusher->isIdle();
-}
-
-std::optional<QByteArray> AppDelegate::editorText() const
-{
-    if (!m_document || !m_document->root())
-        return std::nullopt;
-    return m_document->root()->jsonText();
 }
 
 void AppDelegate::setJsonError(const QString& error)
@@ -177,45 +162,4 @@ void AppDelegate::applyPageTree(OwnedTree root)
         m_documentIsBlank = false;
         m_document->setSaved(false);
     }
-}
-
-bool AppDelegate::startPageExport(const QString& path, ExportFormat format)
-{
-    const std::optional<QByteArray> text = editorText();
-    if (!text) {
-        ExportWriter::presentFailure(format);
-        return false;
-    }
-    if (!m_webview) {
-        BW_LOG_ERROR("writeExport(to:format:document:page:)", QStringLiteral("There is no code editor page."));
-        ExportWriter::presentFailure(format);
-        return false;
-    }
-    if (m_pusher->pageIsLoading()) {
-        m_afterPageLoad.push_back([this, path, format] { startPageExport(path, format); });
-        return true;
-    }
-    const QString function = format == ExportFormat::Xml ? QStringLiteral("toxml") : QStringLiteral("toyaml");
-    // A large document takes a while to convert; the window stays usable and says what it is doing.
-    QPointer<QStatusBar> status = m_window->statusBar();
-    const QString doing = format == ExportFormat::Xml ? tr("Exporting XML\u2026") : tr("Exporting YAML\u2026");
-    status->showMessage(doing);
-    // The answer may come after the user has moved on: the place and format are the ones asked for now.
-    PageConverter::convert(*m_webview, function, *text, this, [this, path, format, status, doing](std::optional<QString> converted) {
-        if (status && status->currentMessage() == doing)
-            status->clearMessage();
-        bool ok = false;
-        if (converted) {
-            QString why;
-            ok = ExportWriter::writeFileAtomically(path, converted->toUtf8(), &why);
-            if (!ok)
-                BW_LOG_ERROR("writeExport(to:format:document:page:)", why);
-        } else {
-            BW_LOG_ERROR("writeExport(to:format:document:page:)", QStringLiteral("The code editor page gave no text."));
-        }
-        if (!ok)
-            ExportWriter::presentFailure(format);
-        emit exportFinished(ok);
-    });
-    return true;
 }

@@ -10,9 +10,9 @@
 class QProcess;
 class QTemporaryDir;
 
-// Writes a property list in brackwell-cli, so that a document of millions of nodes never blocks the window and
-// the export can be stopped. The file is written into a private folder beside the target and moved into place
-// only when it is complete.
+// Writes an export (XML, YAML, a property list) in brackwell-cli, so that a document of millions of nodes never
+// blocks the window and the export can be stopped. The file is written into a private folder beside the target and
+// moved into place only when it is complete.
 class ExportRunner : public QObject
 {
     Q_OBJECT

@@ -34,12 +34,4 @@ QString scriptStringLiteral(QStringView text)
     return out;
 }
 
-QString conversionScript(QStringView function, QStringView jsonText)
-{
-    QString script = function.toString() + QStringLiteral("('");
-    appendEscaped(script, jsonText);
-    script.append(QLatin1String("')"));
-    return script;
-}
-
 } // namespace ScriptLiteral

@@ -8,7 +8,5 @@
 namespace ScriptLiteral {
 
 QString scriptStringLiteral(QStringView text);
-// <function>('<literal>'), for toxml and toyaml.
-QString conversionScript(QStringView function, QStringView jsonText);
 
 } // namespace ScriptLiteral

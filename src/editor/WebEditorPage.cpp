@@ -23,7 +23,6 @@ class EditorWebPage : public QWebEnginePage
 {
 public:
     using QWebEnginePage::QWebEnginePage;
-    QString lastError;
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
@@ -37,7 +36,6 @@ protected:
     {
         if (level != ErrorMessageLevel)
             return;
-        lastError = message;
         BW_LOG_WARNING("javaScriptConsoleMessage", QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(message));
     }
 };
@@ -140,9 +138,4 @@ void WebEditorPage::runJavaScript(const QString& script, const ScriptCallback& c
         if (callback)
             callback(result);
     });
-}
-
-QString WebEditorPage::lastScriptError() const
-{
-    return static_cast<EditorWebPage*>(m_page)->lastError;
 }

@@ -23,8 +23,6 @@ public:
 
     // For a view to show.
     QWebEnginePage* webPage() const { return m_page; }
-    // The last error the page's scripts reported on the console, for messages.
-    QString lastScriptError() const;
 
 private:
     QWebEngineProfile* m_profile = nullptr;

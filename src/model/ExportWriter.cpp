@@ -5,13 +5,43 @@
 #include "model/Log.h"
 #include "model/PropertyList.h"
 #include "model/Settings.h"
+#include "model/TextExport.h"
 #include "model/TreeNode.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <functional>
 
 namespace ExportWriter {
+
+namespace {
+
+// The formats written by streaming into a device.
+bool streams(ExportFormat format)
+{
+    return format != ExportFormat::Json && format != ExportFormat::PlistOpenStep;
+}
+
+bool writeStream(const TreeNode& root, ExportFormat format, QIODevice& out, QString* why)
+{
+    switch (format) {
+    case ExportFormat::Xml:
+        return TextExport::writeXml(root, out, why);
+    case ExportFormat::Yaml:
+        return TextExport::writeYaml(root, out, why);
+    case ExportFormat::PlistXml:
+        return PropertyList::writeXml(root, out, why);
+    case ExportFormat::PlistBinary:
+        return PropertyList::writeBinary(root, out, why);
+    case ExportFormat::Json:
+    case ExportFormat::PlistOpenStep:
+        break;
+    }
+    return false;
+}
+
+} // namespace
 
 std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format, QString* why)
 {
@@ -33,9 +63,12 @@ std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format,
     case ExportFormat::Yaml:
         break;
     }
-    if (why)
-        *why = QStringLiteral("%1 is made by the code editor page.").arg(ExportFormats::displayName(format));
-    return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!writeStream(*root, format, buffer, why))
+        return std::nullopt;
+    return bytes;
 }
 
 namespace {
@@ -75,18 +108,18 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 
 bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, QString* why)
 {
-    if (!root || (format != ExportFormat::PlistXml && format != ExportFormat::PlistBinary)) {
+    if (!root || !streams(format)) {
         const std::optional<QByteArray> bytes = exportBytes(root, format, why);
         return bytes && writeFileAtomically(path, *bytes, why);
     }
-    // Property lists are streamed into the file rather than made in memory first.
     return replaceFile(
-        path,
-        [root, format](QIODevice& file, QString* reason) {
-            return format == ExportFormat::PlistXml ? PropertyList::writeXml(*root, file, reason)
-                                                    : PropertyList::writeBinary(*root, file, reason);
-        },
+        path, [root, format](QIODevice& file, QString* reason) { return writeStream(*root, format, file, reason); },
         why);
+}
+
+bool marksSaved(ExportFormat format)
+{
+    return format != ExportFormat::Xml && format != ExportFormat::Yaml;
 }
 
 void presentFailure(ExportFormat format)
@@ -109,7 +142,8 @@ bool writeExport(const QString& path, ExportFormat format, Document& document)
         document.setName(QFileInfo(path).fileName());
         Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
     }
-    document.setSaved(true);
+    if (marksSaved(format))
+        document.setSaved(true);
     return true;
 }
 

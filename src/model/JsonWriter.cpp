@@ -102,11 +102,36 @@ void writeString(Output& out, std::string_view text)
     out.put('"');
 }
 
+// The number's text, or nullptr for a non-finite double; `at` has room for 32 characters.
+char* writeNumber(char* at, const TreeNode* node)
+{
+    if (node->valueType() == TreeNode::IntegerValue)
+        return std::to_chars(at, at + 32, node->integerValue()).ptr;
+    const double real = node->floatValue();
+    return std::isfinite(real) ? std::to_chars(at, at + 32, real).ptr : nullptr;
+}
+
+QString unknownKind(const TreeNode* node)
+{
+    return QStringLiteral("Unknown node kind %1 at %2.").arg(node->kind()).arg(node->path());
+}
+
+QString invalidNumber(const TreeNode* node)
+{
+    return QStringLiteral("Invalid number value (%1) in JSON write at %2.")
+        .arg(NumberText::floatText(node->floatValue()), node->path());
+}
+
+QString noValue(const TreeNode* node)
+{
+    return QStringLiteral("The %1 node at %2 has no value.").arg(node->kindLabel(), node->path());
+}
+
 bool writeLeaf(Output& out, const TreeNode* node, QString& error)
 {
     const auto kind = node->nodeKind();
     if (!kind) {
-        error = QStringLiteral("Unknown node kind %1 at %2.").arg(node->kind()).arg(node->path());
+        error = unknownKind(node);
         return false;
     }
     if (*kind == NodeKind::Null) {
@@ -114,20 +139,15 @@ bool writeLeaf(Output& out, const TreeNode* node, QString& error)
         return true;
     }
     switch (node->valueType()) {
-    case TreeNode::IntegerValue: {
-        char* at = out.room(24);
-        out.commit(std::size_t(std::to_chars(at, at + 24, node->integerValue()).ptr - at));
-        return true;
-    }
+    case TreeNode::IntegerValue:
     case TreeNode::FloatValue: {
-        const double real = node->floatValue();
-        if (!std::isfinite(real)) {
-            error = QStringLiteral("Invalid number value (%1) in JSON write at %2.")
-                        .arg(NumberText::floatText(real), node->path());
+        char* at = out.room(32);
+        const char* end = writeNumber(at, node);
+        if (!end) {
+            error = invalidNumber(node);
             return false;
         }
-        char* at = out.room(32);
-        out.commit(std::size_t(std::to_chars(at, at + 32, real).ptr - at));
+        out.commit(std::size_t(end - at));
         return true;
     }
     case TreeNode::BooleanValue:
@@ -137,7 +157,7 @@ bool writeLeaf(Output& out, const TreeNode* node, QString& error)
         writeString(out, node->stringValueUtf8());
         return true;
     default:
-        error = QStringLiteral("The %1 node at %2 has no value.").arg(node->kindLabel(), node->path());
+        error = noValue(node);
         return false;
     }
 }
@@ -264,6 +284,32 @@ std::optional<QByteArray> writePretty(const TreeNode* node, QString* error)
     JsonTextWriter writer(node, JsonTextWriter::Layout::Pretty);
     writer.writeUntil(QDeadlineTimer::Forever);
     return writer.take(error);
+}
+
+std::optional<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer, QString& error)
+{
+    const auto kind = node.nodeKind();
+    if (!kind) {
+        error = unknownKind(&node);
+        return std::nullopt;
+    }
+    if (*kind == NodeKind::Null)
+        return Leaf{Leaf::Null, "null"};
+    switch (node.valueType()) {
+    case TreeNode::IntegerValue:
+    case TreeNode::FloatValue:
+        if (const char* end = writeNumber(buffer.data(), &node))
+            return Leaf{Leaf::Number, std::string_view(buffer.data(), std::size_t(end - buffer.data()))};
+        error = invalidNumber(&node);
+        return std::nullopt;
+    case TreeNode::BooleanValue:
+        return Leaf{Leaf::Boolean, node.boolValue() ? "true" : "false"};
+    case TreeNode::StringValue:
+        return Leaf{Leaf::String, node.stringValueUtf8()};
+    default:
+        error = noValue(&node);
+        return std::nullopt;
+    }
 }
 
 } // namespace JsonWriter

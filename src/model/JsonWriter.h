@@ -5,9 +5,11 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QString>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TreeNode;
@@ -68,5 +70,16 @@ private:
 
 std::optional<QByteArray> write(const TreeNode* node, QString* error = nullptr);
 std::optional<QByteArray> writePretty(const TreeNode* node, QString* error = nullptr);
+
+// A leaf as write() puts it, for the exports that must agree with the JSON text: its JSON type and, for a
+// number or a boolean, its text (a number's in `buffer`); for a string, its UTF-8 unescaped. Nothing, with
+// write()'s description of the fault, when write() would fail on it.
+struct Leaf
+{
+    enum Type { Null, Number, Boolean, String };
+    Type type = Null;
+    std::string_view text;
+};
+std::optional<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer, QString& error);
 
 } // namespace JsonWriter

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ExportCheck.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/SearchField.h"
@@ -21,7 +22,7 @@ const QString kProceedTitle = QStringLiteral("Are you sure you want to proceed?"
 const QString kLoadFailure = QStringLiteral("Something went wrong!: JSON content doesn't appear to be valid.");
 const QString kSaveFailure = QStringLiteral("Something went wrong!: Document contents could not be saved to disk. "
                                             "Please, contact support if the issue persists.");
-// The property-list exports run in a child process, which is slow under the sanitizers.
+// The exports run in a child process, which is slow under the sanitizers.
 constexpr int kExportTimeout = 20000;
 
 // Integers of every width and sign, reals, booleans, nesting, and texts that XML must escape, whose white space
@@ -343,23 +344,28 @@ private slots:
         QVERIFY(app.prompts.confirmations.isEmpty());
     }
 
-    // A property list holds the document's values with their types; exporting marks it saved but gives it no file.
-    void propertyListExport_data()
+    // The exports run in brackwell-cli. A property list holds the document's values with their types; exporting
+    // it marks the document saved but gives it no file. XML and YAML read back as the document, are the very
+    // bytes brackwell-cli writes for the document's file, and leave the document unsaved.
+    void helperExport_data()
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<QByteArray>("magic");
-        QTest::newRow("xml") << int(ExportFormat::PlistXml) << QByteArray("<?xml");
-        QTest::newRow("binary") << int(ExportFormat::PlistBinary) << QByteArray("bplist00");
+        QTest::newRow("plist xml") << int(ExportFormat::PlistXml) << QByteArray("<?xml");
+        QTest::newRow("plist binary") << int(ExportFormat::PlistBinary) << QByteArray("bplist00");
+        QTest::newRow("xml") << int(ExportFormat::Xml) << QByteArray("<?xml");
+        QTest::newRow("yaml") << int(ExportFormat::Yaml) << QByteArray("big: 5000000000\n");
     }
-    void propertyListExport()
+    void helperExport()
     {
         QFETCH(int, format);
         QFETCH(QByteArray, magic);
+        const bool propertyList = format != int(ExportFormat::Xml) && format != int(ExportFormat::Yaml);
         LaunchedApp app;
         app.delegate.setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("source.json"));
-        const QString target = dir.filePath(QStringLiteral("out.plist"));
+        const QString target = dir.filePath(QStringLiteral("out.export"));
         QVERIFY(writeFile(source, kRichDocument));
         QVERIFY(writeFile(target, "old contents"));
         QVERIFY(app.delegate.loadJSONString(QString::fromUtf8(kRichDocument)));
@@ -371,14 +377,26 @@ private slots:
         QCOMPARE(finished.first().first().toBool(), true);
         QVERIFY(app.prompts.saveFormats == QList<ExportFormat>{ExportFormat(format)});
         QVERIFY(app.alerts.alerts.isEmpty());
-        QVERIFY(app.document()->saved());
-        QCOMPARE(app.subtitle(), QStringLiteral("Untitled"));
+        QCOMPARE(app.document()->saved(), propertyList);
+        QCOMPARE(app.subtitle(), propertyList ? QStringLiteral("Untitled") : QStringLiteral("Untitled*"));
         QVERIFY(app.document()->url().isEmpty());
         QCOMPARE(fileName(app.document()), QStringLiteral("Untitled"));
         QVERIFY(Settings::instance().recentDocuments().isEmpty());
-        QCOMPARE(entries(dir), (QStringList{"out.plist", "source.json"}));
+        QCOMPARE(entries(dir), (QStringList{"out.export", "source.json"}));
         QVERIFY(readFile(target).startsWith(magic));
 
+        if (!propertyList) {
+            const bool xml = format == int(ExportFormat::Xml);
+            QCOMPARE(exportReadBackVerdict(xml, target, source), QStringLiteral("same"));
+            const QString fromCli = dir.filePath(QStringLiteral("cli.export"));
+            QProcess cli;
+            cli.start(QStringLiteral(BRACKWELL_CLI_PATH),
+                      {QStringLiteral("export"), QStringLiteral("--to"),
+                       xml ? QStringLiteral("xml") : QStringLiteral("yaml"), source, fromCli});
+            QVERIFY(cli.waitForFinished(kExportTimeout) && cli.exitCode() == 0);
+            QCOMPARE(readFile(fromCli), readFile(target));
+            return;
+        }
         QProcess python;
         python.start(QStringLiteral("python3"),
                      {QStringLiteral("-c"), QString::fromLatin1(kComparePlist), target, source});
@@ -406,8 +424,8 @@ private slots:
         QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
     }
 
-    // A property list that cannot be written alerts, keeps the old file and leaves the document unsaved.
-    void propertyListExportFails_data()
+    // An export that cannot be written alerts, keeps the old file and leaves the document unsaved.
+    void helperExportFails_data()
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("json");
@@ -420,8 +438,11 @@ private slots:
         QTest::newRow("openstep with null") << int(ExportFormat::PlistOpenStep) << withNull << "out.plist" << message;
         QTest::newRow("binary into a missing folder") << int(ExportFormat::PlistBinary) << "[1]"
                                                       << "missing/out.plist" << message + '.';
+        QTest::newRow("xml with a control character") << int(ExportFormat::Xml) << "{\"a\":\"\\u0007\"}"
+                                                      << "out.plist"
+                                                      << "Document contents could not be exported as XML.";
     }
-    void propertyListExportFails()
+    void helperExportFails()
     {
         QFETCH(int, format);
         QFETCH(QString, json);
@@ -445,30 +466,6 @@ private slots:
         QCOMPARE(entries(dir), QStringList{"out.plist"});
         QVERIFY(!app.document()->saved());
         QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
-    }
-
-    // XML and YAML need the code editor page, which the window does not have yet: they alert and write nothing.
-    void xmlAndYamlExports_data()
-    {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("xml") << int(ExportFormat::Xml) << "Document contents could not be exported as XML.";
-        QTest::newRow("yaml") << int(ExportFormat::Yaml) << "Document contents could not be exported as YAML.";
-    }
-    void xmlAndYamlExports()
-    {
-        QFETCH(int, format);
-        QFETCH(QString, message);
-        LaunchedApp app;
-        QTemporaryDir dir;
-        app.prompts.savePaths.push_back(
-            dir.filePath(QStringLiteral("out.") + ExportFormats::extensions(ExportFormat(format)).first()));
-        runExport(app.delegate, ExportFormat(format));
-        QVERIFY(app.prompts.saveFormats == QList<ExportFormat>{ExportFormat(format)});
-        QCOMPARE(app.alertTexts(), QStringList{QStringLiteral("Something went wrong!: ") + message});
-        QVERIFY(entries(dir).isEmpty());
-        QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
-        QCOMPARE(ExportFormats::extensions(ExportFormat::Yaml), (QStringList{"yaml", "yml"}));
     }
 
     // A cancelled save panel does nothing at all, whatever the format.

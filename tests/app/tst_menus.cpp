@@ -240,7 +240,7 @@ private slots:
         about->noticesButton()->click();
         QVERIFY(about->noticesView() && about->noticesView()->isVisible());
         const QString notices = about->noticesView()->toPlainText();
-        for (const char* name : {"simdjson", "Qt WebEngine", "Chromium", "Oniguruma", "codemirror", "yaml"})
+        for (const char* name : {"simdjson", "Qt WebEngine", "Chromium", "Oniguruma", "codemirror"})
             QVERIFY2(notices.contains(QLatin1String(name)), name);
     }
 

@@ -40,7 +40,6 @@ private slots:
         QTest::newRow("json") << "json";
         QTest::newRow("plist-xml") << "plist-xml";
         QTest::newRow("plist-binary") << "plist-binary";
-        // Made by the code editor page, loaded headless.
         QTest::newRow("xml") << "xml";
         QTest::newRow("yaml") << "yaml";
     }
@@ -76,7 +75,8 @@ private slots:
             "2001-12-14t21:59:43.10-05:00", "=", "<<", " lead", "trail ", "- x", "? x", ": x", "#x", "&a", "*a", "!t",
             "|", ">", "%x", "@x", "`x", "'q'", "\"q\"", "{x}", "[x]", "a: b", "a #b", "key:", "tab\there", "a\nb",
             "\r", "\u0001", "\u007f", "\u0085", "\u0080\u009f", "\u2028", "\ufeffbom", "plain text", "v1.0",
-            "caf\u00e9 \U0001F600"};
+            "caf\u00e9 \U0001F600", "---", "...", "...x", "a\n\n", "\n", "\\", "?", ",", "0b1_0", "\t", "\u009f",
+            "2002-12-14 21:59:43.10 -5", "x\ufffe", "a\ufeff", "a\u00a0", "\u3000x"};
         QJsonArray values;
         QJsonObject keys;
         for (const QString& text : strings) {

@@ -1,6 +1,6 @@
 // The controller's half of the code editor with a stand-in page (no web engine): the script literal the text
-// travels in, the page's messages, text edited in the page, which page is loaded, when the document is pushed,
-// and the XML and YAML exports that the page converts.
+// travels in, the page's messages, text edited in the page, which page is loaded and when the document is
+// pushed.
 
 #include "tst_editorbridge.h"
 
@@ -14,7 +14,6 @@
 #include "editor/ContentPusher.h"
 #include "editor/ScriptLiteral.h"
 #include "model/Document.h"
-#include "model/ExportFormat.h"
 #include "model/JsonWriter.h"
 #include "model/Log.h"
 #include "model/TreeNode.h"
@@ -34,7 +33,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -71,14 +69,6 @@ std::optional<QString> unescapeLiteral(QStringView literal)
         }
     }
     return text;
-}
-
-// The literal inside `script`, when the script has the given prefix and suffix.
-std::optional<QString> literalIn(const QString& script, const QString& prefix, const QString& suffix)
-{
-    if (!script.startsWith(prefix) || !script.endsWith(suffix) || script.size() < prefix.size() + suffix.size())
-        return std::nullopt;
-    return script.mid(prefix.size(), script.size() - prefix.size() - suffix.size());
 }
 
 QString compact(const QJsonObject& object)
@@ -256,8 +246,6 @@ void EditorBridgeTest::scriptLiteralEscapesOnlyWhatEndsTheLiteral()
     QFETCH(QString, text);
     QFETCH(QString, literal);
     QCOMPARE(ScriptLiteral::scriptStringLiteral(text), literal);
-    QCOMPARE(ScriptLiteral::conversionScript(u"toxml", text), QStringLiteral("toxml('") + literal + QStringLiteral("')"));
-    QCOMPARE(ScriptLiteral::conversionScript(u"toyaml", text), QStringLiteral("toyaml('") + literal + QStringLiteral("')"));
 }
 
 void EditorBridgeTest::scriptLiteralReadsBackAsTheOriginal_data()
@@ -291,10 +279,6 @@ void EditorBridgeTest::scriptLiteralReadsBackAsTheOriginal()
     const auto literal = unescapeLiteral(ScriptLiteral::scriptStringLiteral(text));
     QVERIFY(literal);
     QCOMPARE(*literal, text);
-    const auto converted =
-        literalIn(ScriptLiteral::conversionScript(u"toyaml", text), QStringLiteral("toyaml('"), QStringLiteral("')"));
-    QVERIFY(converted);
-    QCOMPARE(unescapeLiteral(*converted).value_or(QStringLiteral("<not one literal>")), text);
 }
 
 void EditorBridgeTest::pushedTextIsTheDocumentsPrettyText()
@@ -1031,214 +1015,6 @@ void EditorBridgeTest::timedPushOnlyWhenThePageMayLackTheText()
 
     QVERIFY(app.waitPastTimedPush());
     QCOMPARE(app.pushCount(), pushes + (timedPush ? 1 : 0));
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Exports converted by the page
-
-void EditorBridgeTest::exportsConvertInThePage_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("function");
-    QTest::addColumn<QString>("converted");
-    QTest::newRow("xml") << int(ExportFormat::Xml) << QStringLiteral("toxml")
-                         << QStringLiteral("<root type=\"object\"><name>caf\u00e9 \u4e2d \U0001F600</name></root>\n");
-    QTest::newRow("yaml") << int(ExportFormat::Yaml) << QStringLiteral("toyaml")
-                          << QStringLiteral("name: \"caf\u00e9 \u4e2d \U0001F600 it's\"\n");
-}
-
-void EditorBridgeTest::exportsConvertInThePage()
-{
-    QFETCH(int, format);
-    QFETCH(QString, function);
-    QFETCH(QString, converted);
-    Bridge app;
-    QVERIFY(app.ready());
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"name": "caf\u00e9 it's", "n": [1, "a\nb"]})")));
-    QVERIFY(app.settle());
-    const qsizetype scripts = app.page.scripts.size();
-    const QString path = app.pageDir.filePath(QStringLiteral("exported"));
-    app.prompts.savePaths.push_back(path);
-    app.page.answers = {QVariant(converted)};
-    app.page.holdAnswers = true;
-    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
-
-    QVERIFY(app.delegate.exportWithPanel(ExportFormat(format)));
-    // While the page converts, the status bar says so; the answer clears it.
-    QStatusBar* status = app.delegate.window()->statusBar();
-    QCOMPARE(status->currentMessage(), format == int(ExportFormat::Xml) ? QStringLiteral("Exporting XML\u2026")
-                                                                         : QStringLiteral("Exporting YAML\u2026"));
-    QVERIFY(!QFile::exists(path));
-    app.page.holdAnswers = false;
-    const QVariant answer = app.page.answers.front();
-    app.page.answers.pop_front();
-    for (const auto& held : std::exchange(app.page.held, {}))
-        held.second(answer);
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(status->currentMessage(), QString());
-    QCOMPARE(finished.first().first().toBool(), true);
-    QCOMPARE(app.prompts.saveFormats.size(), 1);
-    QCOMPARE(int(app.prompts.saveFormats.first()), format);
-    QCOMPARE(app.page.scripts.size(), scripts + 1);
-    QCOMPARE(app.page.scripts.last(), ScriptLiteral::conversionScript(function, QString::fromUtf8(app.json())));
-    QCOMPARE(readFile(path), converted.toUtf8());
-    QVERIFY(app.alerts.alerts.isEmpty());
-    // An export is not a save: the document keeps its name, its (lack of a) file and its unsaved state.
-    QVERIFY(app.document()->url().isEmpty());
-    QCOMPARE(app.document()->name().value_or(QStringLiteral("<none>")), QStringLiteral("Untitled"));
-    QVERIFY(!app.document()->saved());
-    QCOMPARE(app.delegate.windowSubtitle(), QStringLiteral("Untitled*"));
-}
-
-void EditorBridgeTest::failedConversionWritesNothing_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QVariant>("answer");
-    QTest::addColumn<QString>("message");
-    const QString xml = QStringLiteral("Document contents could not be exported as XML.");
-    const QString yaml = QStringLiteral("Document contents could not be exported as YAML.");
-    QTest::newRow("xml, script failed") << int(ExportFormat::Xml) << QVariant() << xml;
-    QTest::newRow("yaml, script failed") << int(ExportFormat::Yaml) << QVariant() << yaml;
-    QTest::newRow("xml, number") << int(ExportFormat::Xml) << QVariant(42) << xml;
-    QTest::newRow("yaml, number") << int(ExportFormat::Yaml) << QVariant(42) << yaml;
-    QTest::newRow("yaml, boolean") << int(ExportFormat::Yaml) << QVariant(true) << yaml;
-    QTest::newRow("xml, list of text") << int(ExportFormat::Xml) << QVariant(QStringList{QStringLiteral("<root/>")}) << xml;
-}
-
-void EditorBridgeTest::failedConversionWritesNothing()
-{
-    QFETCH(int, format);
-    QFETCH(QVariant, answer);
-    QFETCH(QString, message);
-    Bridge app;
-    QVERIFY(app.ready());
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": 1})")));
-    app.document()->setSaved(true);
-    QVERIFY(app.settle());
-    const QString path = app.pageDir.filePath(QStringLiteral("exported"));
-    app.prompts.savePaths.push_back(path);
-    app.page.answers = {answer};
-    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
-
-    app.delegate.exportWithPanel(ExportFormat(format));
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), false);
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(app.alerts.alerts.size(), 1);
-    QCOMPARE(app.alerts.alerts.first().title, QStringLiteral("Something went wrong!"));
-    QCOMPARE(app.alerts.alerts.first().message, message);
-    QVERIFY(app.document()->saved());
-    QVERIFY(app.document()->url().isEmpty());
-}
-
-void EditorBridgeTest::exportWaitsForThePageToLoad()
-{
-    Bridge app;
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"early": true})")));
-    QTest::qWait(50);
-    const qsizetype scripts = app.page.scripts.size();
-    const QString path = app.pageDir.filePath(QStringLiteral("early.yaml"));
-    app.prompts.savePaths.push_back(path);
-    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
-
-    // The page cannot convert before it has loaded.
-    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Yaml));
-    QTest::qWait(50);
-    QCOMPARE(app.page.scripts.size(), scripts);
-    QCOMPARE(finished.count(), 0);
-    QVERIFY(!QFile::exists(path));
-
-    app.page.answers = {QVariant(QStringLiteral("early: true\n"))};
-    app.page.finishLoading();
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), true);
-    QCOMPARE(app.page.scripts.value(scripts), ScriptLiteral::conversionScript(u"toyaml", u"{\"early\":true}"));
-    QCOMPARE(readFile(path), QByteArray("early: true\n"));
-    QVERIFY(app.alerts.alerts.isEmpty());
-    // A later load of the page does not export again.
-    QVERIFY(app.settle());
-    app.page.finishLoading();
-    QVERIFY(app.settle());
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(app.page.scripts.filter(QStringLiteral("toyaml(")).size(), 1);
-}
-
-void EditorBridgeTest::largeExportComesBackInParts_data()
-{
-    QTest::addColumn<QVariantList>("answers");
-    QTest::addColumn<QByteArray>("written"); // empty: the export fails
-    QTest::newRow("three parts") << QVariantList{3, QStringLiteral("<a>"), QStringLiteral("\u00e9"), QStringLiteral("</a>\n")}
-                                 << QByteArray("<a>\xC3\xA9</a>\n");
-    QTest::newRow("conversion failed") << QVariantList{QVariant()} << QByteArray();
-    QTest::newRow("no parts") << QVariantList{0} << QByteArray();
-    QTest::newRow("count as text") << QVariantList{QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("b")}
-                                   << QByteArray();
-    QTest::newRow("a part missing") << QVariantList{2, QStringLiteral("a"), QVariant()} << QByteArray();
-}
-
-void EditorBridgeTest::largeExportComesBackInParts()
-{
-    QFETCH(QVariantList, answers);
-    QFETCH(QByteArray, written);
-    Bridge app;
-    QVERIFY(app.ready());
-    // Too long for the result of one script.
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[\"%1\"]").arg(QString(17 << 20, QLatin1Char('x')))));
-    QVERIFY(app.settle());
-    const qsizetype scripts = app.page.scripts.size();
-    const QString path = app.pageDir.filePath(QStringLiteral("large.xml"));
-    app.prompts.savePaths.push_back(path);
-    app.page.answers.assign(answers.begin(), answers.end());
-    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
-    QVERIFY(app.delegate.exportWithPanel(ExportFormat::Xml));
-    QTRY_COMPARE(finished.count(), 1);
-
-    const QStringList sent = app.page.scripts.mid(scripts);
-    QVERIFY(sent.first().startsWith(QStringLiteral("convertInParts('toxml', '[\"xxx")));
-    QCOMPARE(sent.first(), QStringLiteral("convertInParts('toxml', '") +
-                               ScriptLiteral::scriptStringLiteral(QString::fromUtf8(app.json())) + QStringLiteral("')"));
-    for (qsizetype i = 1; i < sent.size(); ++i)
-        QCOMPARE(sent[i], QStringLiteral("convertedPart(%1)").arg(i - 1));
-    QCOMPARE(finished.first().first().toBool(), !written.isEmpty());
-    if (written.isEmpty()) {
-        QVERIFY(!QFile::exists(path));
-        QCOMPARE(app.alerts.alerts.size(), 1);
-        QCOMPARE(app.alerts.alerts.first().message, QStringLiteral("Document contents could not be exported as XML."));
-    } else {
-        QCOMPARE(readFile(path), written);
-        QVERIFY(app.alerts.alerts.isEmpty());
-    }
-}
-
-void EditorBridgeTest::exportWithoutAPageFails_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("xml") << int(ExportFormat::Xml) << QStringLiteral("Document contents could not be exported as XML.");
-    QTest::newRow("yaml") << int(ExportFormat::Yaml) << QStringLiteral("Document contents could not be exported as YAML.");
-}
-
-void EditorBridgeTest::exportWithoutAPageFails()
-{
-    QFETCH(int, format);
-    QFETCH(QString, message);
-    QCOMPARE(qgetenv("BRACKWELL_EDITOR_PAGE"), QByteArray("none"));
-    LaunchedApp app;
-    QVERIFY(!app.delegate.Webview());
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": "b"})")));
-    // With nowhere to push, pushing is a no-op rather than a wait.
-    QTRY_VERIFY(app.delegate.editorPushIsIdle());
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("exported"));
-    app.prompts.savePaths.push_back(path);
-    QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
-
-    QVERIFY(!app.delegate.exportWithPanel(ExportFormat(format)));
-    QTest::qWait(50);
-    QVERIFY(finished.isEmpty() || !finished.first().first().toBool());
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(app.alertTexts(), QStringList{QStringLiteral("Something went wrong!: ") + message});
-    QCOMPARE(app.json(), QStringLiteral(R"({"a":"b"})"));
 }
 
 QTEST_MAIN(EditorBridgeTest)

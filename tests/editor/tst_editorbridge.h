@@ -53,15 +53,4 @@ private slots:
     void pageEditComesAsChangedLines();
     void timedPushOnlyWhenThePageMayLackTheText_data();
     void timedPushOnlyWhenThePageMayLackTheText();
-
-    // XML and YAML exports converted by the page.
-    void exportsConvertInThePage_data();
-    void exportsConvertInThePage();
-    void failedConversionWritesNothing_data();
-    void failedConversionWritesNothing();
-    void exportWaitsForThePageToLoad();
-    void largeExportComesBackInParts_data();
-    void largeExportComesBackInParts();
-    void exportWithoutAPageFails_data();
-    void exportWithoutAPageFails();
 };

@@ -18,10 +18,6 @@ private slots:
     void editingKeysInThePageStayInThePage();
     void undoKeysInThePageUndoTyping();
     void documentTooLargeShowsANoticeInThePage();
-    void exportsReadBackByIndependentReaders_data();
-    void exportsReadBackByIndependentReaders();
-    void xmlExportRefusesTextXmlCannotCarry();
-    void largeExportComesBackWhole();
     void darkAppearanceLoadsDarkPageOnce();
     void missingPageIsLoggedAndWindowStillWorks();
 };

@@ -1,3 +1,4 @@
+#include "ExportCheck.h"
 #include "PlistCheck.h"
 #include "TestSupport.h"
 #include "model/Alerts.h"
@@ -13,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 Q_DECLARE_METATYPE(ExportFormat)
 
@@ -197,25 +199,34 @@ private slots:
         QVERIFY(m_presenter.alerts.empty());
     }
 
-    // A property list is not the document's file: it stays untitled and without one, but counts as saved.
-    void writePropertyList_data()
+    // An export is not the document's file: it stays untitled and without one. A property list counts as saved;
+    // XML and YAML leave the document unsaved.
+    void writeOtherFormat_data()
     {
         QTest::addColumn<ExportFormat>("format");
-        QTest::newRow("xml") << ExportFormat::PlistXml;
-        QTest::newRow("binary") << ExportFormat::PlistBinary;
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("plist xml") << ExportFormat::PlistXml << true;
+        QTest::newRow("plist binary") << ExportFormat::PlistBinary << true;
+        QTest::newRow("xml") << ExportFormat::Xml << false;
+        QTest::newRow("yaml") << ExportFormat::Yaml << false;
     }
-    void writePropertyList()
+    void writeOtherFormat()
     {
         QFETCH(ExportFormat, format);
+        QFETCH(bool, saved);
         auto document = Document::documentFromText(QStringLiteral("{\"list\":[1,\"two\",3.5,false]}"));
         QVERIFY(document);
-        const QString path = m_dir.filePath(QStringLiteral("a.plist"));
+        document->setSaved(false);
+        const QString path = m_dir.filePath(QStringLiteral("a.export"));
         QVERIFY(ExportWriter::writeExport(path, format, *document));
-        const bool xml = format == ExportFormat::PlistXml;
-        QCOMPARE(plistlibVerdict(readFile(path), *document->root()->jsonText(), xml), QStringLiteral("ok"));
+        if (saved)
+            QCOMPARE(plistlibVerdict(readFile(path), *document->root()->jsonText(), format == ExportFormat::PlistXml),
+                     QStringLiteral("ok"));
+        else
+            QCOMPARE(readFile(path), ExportWriter::exportBytes(document->root(), format).value_or("?"));
         QCOMPARE(document->url(), QString());
         QCOMPARE(document->name(), std::optional<QString>(QStringLiteral("Untitled")));
-        QVERIFY(document->saved());
+        QCOMPARE(document->saved(), saved);
         QVERIFY(m_presenter.alerts.empty());
     }
 
@@ -243,6 +254,11 @@ private slots:
             << "Document contents could not be saved to disk. Please, contact support if the issue persists.";
         QTest::newRow("xml, missing folder") << ExportFormat::PlistXml << ok << "absent/out.plist" << plist;
         QTest::newRow("binary, missing folder") << ExportFormat::PlistBinary << ok << "absent/out.plist" << plist;
+        QTest::newRow("xml, control character") << ExportFormat::Xml << "[\"\\u0007\"]"
+                                                << "out.xml"
+                                                << "Document contents could not be exported as XML.";
+        QTest::newRow("yaml, missing folder") << ExportFormat::Yaml << ok << "absent/out.yaml"
+                                              << "Document contents could not be exported as YAML.";
     }
     void writeRefused()
     {
@@ -281,25 +297,181 @@ private slots:
             QVERIFY(QFile::remove(path));
     }
 
-    // XML and YAML are made by the editor page, and a document without content has no bytes in any format.
-    void exportBytesRefused_data()
+    // The XML and YAML exports written whole: layout, element names, types, quoting, escapes and numbers. Each
+    // reads back as the document through independent readers (YAML through a 1.2 and a 1.1 reader), except
+    // nesting deeper than those readers go.
+    void textExports_data()
     {
         QTest::addColumn<ExportFormat>("format");
-        QTest::addColumn<bool>("withRoot");
-        QTest::newRow("xml") << ExportFormat::Xml << true;
-        QTest::newRow("yaml") << ExportFormat::Yaml << true;
-        QTest::newRow("json, no root") << ExportFormat::Json << false;
-        QTest::newRow("binary, no root") << ExportFormat::PlistBinary << false;
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<bool>("readBack");
+        const auto xml = [](const char* tag, const QString& json, const QByteArray& body) {
+            QTest::newRow(tag) << ExportFormat::Xml << json << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body
+                               << true;
+        };
+        const auto yaml = [](const char* tag, const QString& json, const QByteArray& text, bool readBack = true) {
+            QTest::newRow(tag) << ExportFormat::Yaml << json << text << readBack;
+        };
+        xml("xml layout", QStringLiteral("{\"10\":9007199254740993,\"a\":[true,null,\"\",{}],\"b\":\"s\",\"m\":-0.5}"),
+            "<root type=\"object\">\n"
+            "  <member name=\"10\" type=\"number\">9007199254740993</member>\n"
+            "  <a type=\"array\">\n"
+            "    <item type=\"boolean\">true</item>\n"
+            "    <item type=\"null\"/>\n"
+            "    <item/>\n"
+            "    <item type=\"object\"/>\n"
+            "  </a>\n"
+            "  <b>s</b>\n"
+            "  <m type=\"number\">-0.5</m>\n"
+            "</root>\n");
+        // Names that are XML names (no colon, not starting with "xml", not "member") name their element.
+        xml("xml names",
+            QString::fromUtf8("{\"_x\":1,\"__proto__\":2,\"\u00e9\":3,\"a-b.c9\":4,\"item\":5,\"Member\":6,"
+                              "\"x\u00b7y\":7,\"\":8,\"a b\":9,\"a:b\":10,\"-x\":11,\".x\":12,\"XmlThing\":13,"
+                              "\"\u00b7\":14,\"\\ud83d\\ude00\":15,\"member\":16}"),
+            "<root type=\"object\">\n"
+            "  <member name=\"\" type=\"number\">8</member>\n"
+            "  <member name=\"-x\" type=\"number\">11</member>\n"
+            "  <member name=\".x\" type=\"number\">12</member>\n"
+            "  <Member type=\"number\">6</Member>\n"
+            "  <member name=\"XmlThing\" type=\"number\">13</member>\n"
+            "  <__proto__ type=\"number\">2</__proto__>\n"
+            "  <_x type=\"number\">1</_x>\n"
+            "  <member name=\"a b\" type=\"number\">9</member>\n"
+            "  <a-b.c9 type=\"number\">4</a-b.c9>\n"
+            "  <member name=\"a:b\" type=\"number\">10</member>\n"
+            "  <item type=\"number\">5</item>\n"
+            "  <member name=\"member\" type=\"number\">16</member>\n"
+            "  <x\xC2\xB7y type=\"number\">7</x\xC2\xB7y>\n"
+            "  <member name=\"\xC2\xB7\" type=\"number\">14</member>\n"
+            "  <\xC3\xA9 type=\"number\">3</\xC3\xA9>\n"
+            "  <member name=\"\xF0\x9F\x98\x80\" type=\"number\">15</member>\n"
+            "</root>\n");
+        // Markup as entities; in attributes also quotes, tabs and line feeds; carriage returns always, since
+        // readers turn a literal one into a line feed.
+        xml("xml escapes",
+            QStringLiteral("{\"a\":\"x&y\",\"b\":\"x&amp;y\",\"c\":\"<\\r\\t\\n>'\\\"\","
+                           "\"\\t\\n\\r\\\"&<'\":[\" lead \"]}"),
+            "<root type=\"object\">\n"
+            "  <member name=\"&#9;&#10;&#13;&quot;&amp;&lt;&apos;\" type=\"array\">\n"
+            "    <item> lead </item>\n"
+            "  </member>\n"
+            "  <a>x&amp;y</a>\n"
+            "  <b>x&amp;amp;y</b>\n"
+            "  <c>&lt;&#13;\t\n&gt;'\"</c>\n"
+            "</root>\n");
+        yaml("yaml layout",
+             QStringLiteral("{\"10\":9007199254740993,\"2\":[[1,[]],{\"a\":{},\"b\":[null,{\"c\":false}]}],\"\":{},"
+                            "\"__proto__\":\"x\",\"n\":{\"c\":[[\"d\"]],\"e\":true}}"),
+             "\"\": {}\n"
+             "\"10\": 9007199254740993\n"
+             "\"2\":\n"
+             "  - - 1\n"
+             "    - []\n"
+             "  - a: {}\n"
+             "    b:\n"
+             "      - null\n"
+             "      - c: false\n"
+             "__proto__: x\n"
+             "\"n\":\n"
+             "  c:\n"
+             "    - - d\n"
+             "  e: true\n");
+        // Plain unless a YAML 1.1 or 1.2 reader would take the text for something else or refuse it.
+        yaml("yaml quoting",
+             QString::fromUtf8("[\"yes\",\"123\",\"True\",\"~\",\"\",\".5\",\"0b101\",\"12:30:45\",\"2001-12-14\","
+                               "\"=\",\"- x\",\"a: b\",\"a #b\",\"key:\",\" lead\",\"x\u00a0\",\"1_000\",\"+.inf\","
+                               "\"plain\",\"v1.0\",\"1.2.3\",\"1:60\",\"a#b\",\"a:b\",\"\u00e9 \\ud83d\\ude00\","
+                               "\"2001-12-145\",\"...\"]"),
+             "- \"yes\"\n- \"123\"\n- \"True\"\n- \"~\"\n- \"\"\n- \".5\"\n- \"0b101\"\n- \"12:30:45\"\n"
+             "- \"2001-12-14\"\n- \"=\"\n- \"- x\"\n- \"a: b\"\n- \"a #b\"\n- \"key:\"\n- \" lead\"\n"
+             "- \"x\xC2\xA0\"\n- \"1_000\"\n- \"+.inf\"\n"
+             "- plain\n- v1.0\n- 1.2.3\n- 1:60\n- a#b\n- a:b\n- \xC3\xA9 \xF0\x9F\x98\x80\n- 2001-12-145\n- ...\n");
+        yaml("yaml escapes",
+             QStringLiteral("[\"a\\u0001b\",\"\\u0000\\u0007\\b\\t\\n\\u000b\\f\\r\\u001b\\u001f\\u007f\","
+                            "\"\\u0085\\u0080\",\"\\u2028\\u2029\",\"\\ufeff\\ufffe\\uffff\",\"\\\"\\\\\"]"),
+             "- \"a\\x01b\"\n"
+             "- \"\\0\\a\\b\\t\\n\\v\\f\\r\\e\\x1f\\x7f\"\n"
+             "- \"\\N\\x80\"\n"
+             "- \"\\L\\P\"\n"
+             "- \"\\ufeff\\ufffe\\uffff\"\n"
+             "- \"\\\"\\\\\"\n");
+        // As the JSON text writes them, but with a point before an exponent: YAML 1.1 reads "1e+21" as a string.
+        yaml("yaml numbers",
+             QStringLiteral("[1e21,1e-7,1.5e-7,0.1,-2.5e-300,-9223372036854775808,9223372036854775808,"
+                            "123456789012345678901234567890]"),
+             "- 1.0e+21\n- 1.0e-07\n- 1.5e-07\n- 0.1\n- -2.5e-300\n- -9223372036854775808\n- 9223372036854775808\n"
+             "- 1.2345678901234568e+29\n");
+        // A top-level key starting with "..." would end the document. Keys over 1,024 UTF-16 units are explicit.
+        const QString emoji = QStringLiteral("\U0001F600").repeated(512);
+        yaml("yaml keys",
+             QStringLiteral("{\"...\":1,\"...\\\"\":2,\"...'\\\"\":3,\"x\":{\"...\":4},\"%1\":5,\"%2\":6,"
+                            "\"%3\":[7,{}],\"%4\":{\"k\":8}}")
+                 .arg(QString(1024, u'a'), QString(1025, u'b'), QStringLiteral("\\u0001").repeated(256), emoji),
+             "? \"" + QByteArray("\\x01").repeated(256) + "\"\n: - 7\n  - {}\n" +
+                 "\"...\": 1\n'...\"': 2\n\"...'\\\"\": 3\n" + QByteArray(1024, 'a') + ": 5\n? " +
+                 QByteArray(1025, 'b') + "\n: 6\nx:\n  ...: 4\n" + emoji.toUtf8() + ":\n  k: 8\n");
+        yaml("yaml at the nesting limit", QStringLiteral("[").repeated(1024) + '1' + QStringLiteral("]").repeated(1024),
+             QByteArray("- ").repeated(1024) + "1\n", false);
     }
-    void exportBytesRefused()
+    void textExports()
     {
         QFETCH(ExportFormat, format);
-        QFETCH(bool, withRoot);
-        const OwnedTree root = treeFromText(QStringLiteral("{\"a\":1}"));
+        QFETCH(QString, json);
+        QFETCH(QByteArray, expected);
+        QFETCH(bool, readBack);
+        const OwnedTree root = treeFromText(json);
         QVERIFY(root);
         QString why;
-        QVERIFY(!ExportWriter::exportBytes(withRoot ? root.get() : nullptr, format, &why));
-        QVERIFY(!why.isEmpty());
+        const auto exported = ExportWriter::exportBytes(root.get(), format, &why);
+        QVERIFY2(exported, qPrintable(why));
+        QCOMPARE(*exported, expected);
+        if (!readBack)
+            return;
+        const QString exportedPath = m_dir.filePath(QStringLiteral("export"));
+        const QString jsonPath = m_dir.filePath(QStringLiteral("export.json"));
+        QVERIFY(writeFile(exportedPath, *exported) && writeFile(jsonPath, *root->jsonText()));
+        const bool xml = format == ExportFormat::Xml;
+        QCOMPARE(exportReadBackVerdict(xml, exportedPath, jsonPath), QStringLiteral("same"));
+        if (!xml)
+            QCOMPARE(exportReadBackVerdict(false, exportedPath, jsonPath, true), QStringLiteral("same"));
+    }
+
+    // Characters XML 1.0 cannot carry, in a value or in a name, make the XML export fail with the character
+    // named; YAML escapes them. A number the JSON text cannot hold fails both, as does a missing document.
+    void textExportsRefused_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("U+0001 in a value") << "{\"k\":[\"a\\u0001b\"]}"
+                                           << "U+0001 cannot be written in XML";
+        QTest::newRow("U+0000 in a name") << "{\"\\u0000\":1}"
+                                          << "U+0000 cannot be written in XML";
+        QTest::newRow("U+000B in a name") << "{\"a\\u000b\":1}"
+                                          << "U+000B cannot be written in XML";
+        QTest::newRow("U+FFFE") << "[\"x\\ufffe\"]"
+                                << "U+FFFE cannot be written in XML";
+        QTest::newRow("U+FFFF in a name") << "{\"\\uffff\":1}"
+                                          << "U+FFFF cannot be written in XML";
+        QTest::newRow("infinity") << "[1.5]"
+                                  << "Invalid number value (inf)";
+    }
+    void textExportsRefused()
+    {
+        QFETCH(QString, json);
+        QFETCH(QString, reason);
+        const OwnedTree root = treeFromText(json);
+        QVERIFY(root);
+        const bool infinite = reason.startsWith(QLatin1String("Invalid"));
+        if (infinite)
+            root->child(0)->setFloatValue(std::numeric_limits<double>::infinity());
+        QString why;
+        QVERIFY(!ExportWriter::exportBytes(root.get(), ExportFormat::Xml, &why));
+        QVERIFY2(why.startsWith(reason), qPrintable(why));
+        why.clear();
+        QCOMPARE(bool(ExportWriter::exportBytes(root.get(), ExportFormat::Yaml, &why)), !infinite);
+        QVERIFY(!ExportWriter::exportBytes(nullptr, ExportFormat::Yaml, &why));
     }
 
     // Each format's extensions, failure message and command-line name; names read back as their format.

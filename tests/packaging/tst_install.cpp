@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(jq.readAllStandardOutput(), QByteArray("\"caf\xC3\xA9 <&>\"\n"));
     }
 
-    // The installed brackwell-cli formats, and exports property lists and (through the installed page) XML.
+    // The installed brackwell-cli formats, and exports property lists and XML.
     void installedCommandLineWorks()
     {
         const QString cli = m_root + QStringLiteral("/bin/brackwell-cli");

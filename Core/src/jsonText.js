@@ -1,2 +1,0 @@
-// The deepest nesting a document may have, as the window reads it.
-export const MAX_DEPTH = 1024;
