@@ -118,6 +118,13 @@ public:
     bool loadJSONString(const QString& text);
     // Reads the file on a worker thread, then installs it; the window stays responsive meanwhile.
     void openDocumentURL(const QString& path);
+    // Where a document read by the relaxed reader came from (AppDelegateReading.cpp).
+    enum class ReadSource { File, Clipboard, Download };
+    // Installs a document just read, asking first when it was not plain JSON (unless its file name said what it
+    // holds), and notes its duplicate keys in the status bar. False when the user declined.
+    bool installReadDocument(std::unique_ptr<Document> document, ReadSource source, const QString& fileName = {});
+    // Open from Clipboard's reading: plain JSON, or after a question JSON with comments, JSON5 or JSON Lines.
+    void loadClipboardText(const QString& text);
     void refreshOutline();
     void updateWindowSubtitle();
     void confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
@@ -315,7 +322,8 @@ private:
     void setDownloaderIsShown(bool shown);
     void setIsDownloading(bool downloading);
     void closeDownloadPopover();
-    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document);
+    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document,
+                        const QString& fileName = {});
     void connectMailingList();
     void applyMailingListSheetRule(bool presented);
     void failJQ(const QString& logText, const QString& message, const QString& result);

@@ -9,7 +9,8 @@ Prompts::ConfirmationAnswer DialogPrompts::confirm(const Confirmation& confirmat
 {
     QMessageBox box(QMessageBox::Warning, confirmation.title, confirmation.message, QMessageBox::NoButton, m_window);
     box.setWindowModality(Qt::ApplicationModal);
-    QPushButton* ok = box.addButton(QObject::tr("OK"), QMessageBox::AcceptRole);
+    QPushButton* ok = box.addButton(confirmation.acceptText.isEmpty() ? QObject::tr("OK") : confirmation.acceptText,
+                                    QMessageBox::AcceptRole);
     box.addButton(QObject::tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     QCheckBox* suppression = nullptr;
