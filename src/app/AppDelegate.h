@@ -29,6 +29,7 @@ class MailingListManager;
 class Updater;
 class UpdaterUi;
 class FindReplaceDialog;
+class GoToPathDialog;
 class HeaderEntry;
 class QNetworkAccessManager;
 class JqPanel;
@@ -38,6 +39,7 @@ class QAction;
 class QWebEngineView;
 class QMenu;
 class TreeNode;
+enum class PathStyle;
 
 // The one application controller: owns the main window and the current document, keeps the window's state
 // as observable properties, and carries out every user command. The widgets follow the properties.
@@ -162,6 +164,13 @@ public:
     void removeSelectedRow();
     void copyNodePath();
     void copyNodeAsJSON();
+    // Paths that tools read (AppDelegatePaths.cpp): Copy Path As ▸ and Edit → Go to Path….
+    void copyNodePathAs(PathStyle style);
+    QMenu* copyPathAsMenu();
+    void showGoToPath();
+    // Selects the node a path leads to, showing its row; false, with the reason in the dialog, when none.
+    bool goToPath(const QString& path);
+    GoToPathDialog* goToPathDialog() const { return m_goToPathDialog; }
     // The copy notice on screen, while it is shown.
     QMessageBox* transientNotice() const { return m_notice; }
 
@@ -373,6 +382,8 @@ private:
     QAction* m_openFromClipboardAction = nullptr;
     QAction* m_findReplaceAction = nullptr;
     FindReplaceDialog* m_findReplacePanel = nullptr;
+    QMenu* m_copyPathAsMenu = nullptr;
+    GoToPathDialog* m_goToPathDialog = nullptr;
     QAction* m_rowIconsAction = nullptr;
     QPointer<QMessageBox> m_notice;
     QString m_helperProgram;
