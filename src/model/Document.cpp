@@ -21,6 +21,8 @@ namespace {
 
 // The reader takes documents of up to 4 GiB.
 constexpr qint64 kMaxDocumentBytes = 0xFFFFFFFFLL - 64;
+// Room kept after the text: the parser's padding, and the brackets that make JSON Lines one array.
+constexpr qint64 kSpareBytes = 128;
 
 QString tooLarge()
 {
@@ -39,7 +41,7 @@ std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString
         return std::nullopt;
     }
     QByteArray bytes;
-    bytes.reserve((size > 0 ? size : 1024 * 1024) + 64);
+    bytes.reserve((size > 0 ? size : 1024 * 1024) + kSpareBytes);
     qint64 done = 0;
     while (true) {
         if (done == bytes.size()) {
@@ -48,7 +50,7 @@ std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString
                 return std::nullopt;
             }
             const qint64 grown = size > 0 && done < size ? size : std::min(kMaxDocumentBytes, done * 2 + 1024 * 1024);
-            bytes.reserve(grown + 64);
+            bytes.reserve(grown + kSpareBytes);
             bytes.resize(grown);
         }
         const qint64 read = device.read(bytes.data() + done, bytes.size() - done);

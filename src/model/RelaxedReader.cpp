@@ -502,38 +502,26 @@ std::optional<Refusal> Normaliser::word(qsizetype& i)
     return std::nullopt;
 }
 
-// Builds the tree of strict JSON text; an error's offset is passed through `toInput` into the text as given.
-template <class ToInput>
-std::variant<Result, ParseError> build(QByteArray& strict, const QByteArray& original, ToInput toInput)
-{
-    TreeBuilder builder;
-    if (auto error = PipelinedParse::parse(strict, builder)) {
-        const qsizetype offset = std::clamp<qsizetype>(toInput(error->offset), 0, original.size());
-        return JsonReader::errorAt(original, offset, error->message);
-    }
-    Result result;
-    result.report.duplicateKeys = builder.duplicateKeys();
-    result.root = builder.finish();
-    return result;
-}
-
 std::variant<Result, ParseError> readRelaxedJson(const QByteArray& utf8, Dialect hint)
 {
     Normaliser normaliser(utf8);
     if (auto refusal = normaliser.run())
         return JsonReader::errorAt(utf8, refusal->offset, refusal->message);
-    const OffsetMap& map = normaliser.map();
-    auto built = build(normaliser.text(), utf8, [&map](qsizetype offset) { return map.toInput(offset); });
-    if (auto* result = std::get_if<Result>(&built)) {
-        const RelaxedFeatures features = normaliser.features();
-        result->report.features = features;
-        const bool commentsOnly =
-            !(features & ~RelaxedFeatures(RelaxedFeature::Comments | RelaxedFeature::TrailingCommas));
-        result->report.dialect = !features                                ? Dialect::Json
-                                 : commentsOnly && hint != Dialect::Json5 ? Dialect::JsonWithComments
-                                                                          : Dialect::Json5;
+    TreeBuilder builder;
+    if (auto error = PipelinedParse::parse(normaliser.text(), builder)) {
+        const qsizetype offset = std::clamp<qsizetype>(normaliser.map().toInput(error->offset), 0, utf8.size());
+        return JsonReader::errorAt(utf8, offset, error->message);
     }
-    return built;
+    Result result;
+    result.report.duplicateKeys = builder.duplicateKeys();
+    result.root = builder.finish();
+    const RelaxedFeatures features = normaliser.features();
+    result.report.features = features;
+    const bool commentsOnly = !(features & ~RelaxedFeatures(RelaxedFeature::Comments | RelaxedFeature::TrailingCommas));
+    result.report.dialect = !features                                ? Dialect::Json
+                            : commentsOnly && hint != Dialect::Json5 ? Dialect::JsonWithComments
+                                                                     : Dialect::Json5;
+    return result;
 }
 
 // Whether the text has something other than white space on two lines or more.
@@ -547,22 +535,13 @@ bool hasSeveralLines(const QByteArray& utf8)
     return lineEnd != std::string_view::npos && text.find_first_not_of(" \t\r\n", lineEnd) != std::string_view::npos;
 }
 
-} // namespace
-
-std::variant<Result, ParseError> readJsonLines(const QByteArray& utf8)
+// Why text is not JSON Lines, found by following every line: a value that does not end on its line, a second
+// value on a line, a string left open. Nothing when every line holds one value as far as lines go (the strict
+// reader judges the values).
+std::optional<ParseError> lineStructureError(const QByteArray& utf8)
 {
     const char* in = utf8.constData();
     const qsizetype size = utf8.size();
-    // The lines become the elements of one array: "[" + text + "]", with a comma in place of the line break that
-    // ends each value but the last. Every other byte keeps its place, one further on.
-    QByteArray strict;
-    strict.reserve(size + 2 + kPadding);
-    strict.resize(size + 2);
-    char* out = strict.data();
-    out[0] = '[';
-    std::memcpy(out + 1, in, size_t(size));
-    out[size + 1] = ']';
-
     // Bytes that end a stretch of a line at depth 0 and inside a value.
     static const auto stops = [] {
         std::array<std::array<bool, 256>, 2> table{};
@@ -572,12 +551,10 @@ std::variant<Result, ParseError> readJsonLines(const QByteArray& utf8)
             table[1][c] = true;
         return table;
     }();
-    auto refuse = [&utf8](qsizetype offset, const QString& message) {
+    auto refuse = [&utf8](qsizetype offset, const QString& message) -> std::optional<ParseError> {
         return JsonReader::errorAt(utf8, offset, message);
     };
     const QString unfinished = QStringLiteral("The value does not end on its line.");
-    qsizetype values = 0;
-    qsizetype lineBreak = -1; // the first line break after the last value
     bool valueOnLine = false;
     qsizetype i = 0;
     while (i < size) {
@@ -587,8 +564,6 @@ std::variant<Result, ParseError> readJsonLines(const QByteArray& utf8)
             continue;
         }
         if (c == '\n') {
-            if (valueOnLine && lineBreak < 0)
-                lineBreak = i;
             valueOnLine = false;
             ++i;
             continue;
@@ -596,9 +571,6 @@ std::variant<Result, ParseError> readJsonLines(const QByteArray& utf8)
         if (valueOnLine)
             return refuse(i, QStringLiteral("Unexpected text after the value on this line."));
         valueOnLine = true;
-        if (values++ > 0)
-            out[lineBreak + 1] = ',';
-        lineBreak = -1;
         // One value: a scalar runs to the next separator; strings and collections are followed to their end.
         int depth = 0;
         do {
@@ -634,15 +606,85 @@ std::variant<Result, ParseError> readJsonLines(const QByteArray& utf8)
         if (depth > 0)
             return refuse(size, unfinished);
     }
-    auto built = build(strict, utf8, [](qsizetype offset) { return offset - 1; });
-    if (auto* result = std::get_if<Result>(&built)) {
-        result->report.dialect = Dialect::JsonLines;
-        result->report.values = values;
-    }
-    return built;
+    return std::nullopt;
 }
 
-std::variant<Result, ParseError> read(const QByteArray& utf8, Dialect hint)
+} // namespace
+
+std::variant<Result, ParseError> readJsonLines(QByteArray& utf8)
+{
+    const qsizetype size = utf8.size();
+    // The lines that hold something, from their first byte to their line break.
+    struct Line
+    {
+        qsizetype begin;
+        qsizetype end;
+    };
+    std::vector<Line> lines;
+    const char* in = utf8.constData();
+    for (qsizetype at = 0; at < size;) {
+        const void* lineBreak = std::memchr(in + at, '\n', size_t(size - at));
+        const qsizetype end = lineBreak ? static_cast<const char*>(lineBreak) - in : size;
+        qsizetype first = at;
+        while (first < end && (in[first] == ' ' || in[first] == '\t' || in[first] == '\r'))
+            ++first;
+        if (first < end)
+            lines.push_back({at, end});
+        at = end + 1;
+    }
+    // The lines become the elements of one array: "[" + text + "]", with a comma in place of the line break that
+    // ends each value but the last. The text is shifted in place, so that a large file is not held twice, and
+    // put back as it was if it is refused.
+    utf8.reserve(size + 2 + kPadding);
+    utf8.resize(size + 2);
+    char* text = utf8.data();
+    std::memmove(text + 1, text, size_t(size));
+    text[0] = '[';
+    text[size + 1] = ']';
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        text[lines[i].end + 1] = ',';
+
+    // The strict reader judges the values. Each line holds one whole value exactly when the array has one element
+    // per line, each beginning on its own line: a value running over a line break, or a second one on a line,
+    // would put an element's beginning on another line or change their number.
+    std::vector<qsizetype> elements;
+    elements.reserve(lines.size());
+    std::optional<ParseError> error;
+    Result result;
+    {
+        TreeBuilder builder;
+        error = PipelinedParse::parse(utf8, builder, &elements);
+        bool oneValuePerLine = elements.size() == lines.size();
+        for (std::size_t i = 0; oneValuePerLine && i < lines.size(); ++i)
+            oneValuePerLine = elements[i] - 1 >= lines[i].begin && elements[i] - 1 < lines[i].end;
+        if (!error && oneValuePerLine) {
+            result.report.dialect = Dialect::JsonLines;
+            result.report.values = qsizetype(lines.size());
+            result.report.duplicateKeys = builder.duplicateKeys();
+            result.root = builder.finish();
+            return result;
+        }
+    }
+    text = utf8.data();
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        text[lines[i].end + 1] = '\n';
+    std::memmove(text, text + 1, size_t(size));
+    utf8.resize(size);
+    // Following the lines one by one says better what is wrong with them than the array's reader does.
+    if (auto structure = lineStructureError(utf8))
+        return *structure;
+    if (error)
+        return JsonReader::errorAt(utf8, std::clamp<qsizetype>(error->offset - 1, 0, size), error->message);
+    // Not reached unless the two readings disagree; the first element out of place is named.
+    std::size_t wrong = 0;
+    while (wrong < std::min(elements.size(), lines.size()) && elements[wrong] - 1 >= lines[wrong].begin &&
+           elements[wrong] - 1 < lines[wrong].end)
+        ++wrong;
+    return JsonReader::errorAt(utf8, wrong < elements.size() ? elements[wrong] - 1 : size,
+                               QStringLiteral("Unexpected text after the value on this line."));
+}
+
+std::variant<Result, ParseError> read(QByteArray& utf8, Dialect hint)
 {
     if (hint == Dialect::JsonLines)
         return readJsonLines(utf8);

@@ -22,9 +22,10 @@ struct Result
 // when it uses more than comments and trailing commas, or when `hint` is JSON5), then, for a text of several
 // lines, as JSON Lines. A refused text gets the error of the reading that came furthest, JSON Lines only once
 // its first line was read.
-std::variant<Result, ParseError> read(const QByteArray& utf8, Dialect hint);
+// `utf8` is rewritten while JSON Lines is read, and as it was again when reading fails.
+std::variant<Result, ParseError> read(QByteArray& utf8, Dialect hint);
 
 // One value per line, blank lines ignored, read as the elements of an array. An error names the line.
-std::variant<Result, ParseError> readJsonLines(const QByteArray& utf8);
+std::variant<Result, ParseError> readJsonLines(QByteArray& utf8);
 
 } // namespace RelaxedReader

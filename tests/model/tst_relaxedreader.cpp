@@ -114,6 +114,11 @@ private slots:
             "log.jsonl");
         row("JSON Lines: two values on a line", "1 2\n", "Unexpected text after the value on this line.", 1, 3,
             "log.jsonl");
+        // Read as one array, these lines would be valid JSON: [[1,2],3] and [1,2,3].
+        row("JSON Lines: collection over two lines", "[1\n2]\n3", "The value does not end on its line.", 1, 3,
+            "log.jsonl");
+        row("JSON Lines: comma-separated values", "1,2\n3", "Unexpected text after the value on this line.", 1, 2,
+            "log.jsonl");
         row("JSON Lines: strict error", "[1]\n\n{\"b\": tru}\n", "Unexpected value.", 3, 7, "log.jsonl");
         row("JSON Lines found by its lines", "{\"a\": 1}\n{\"b\": tru}\n", "Unexpected value.", 2, 7);
     }
@@ -129,6 +134,26 @@ private slots:
         QVERIFY2(error.message.startsWith(message), qPrintable(error.description()));
         QCOMPARE(error.line, line);
         QCOMPARE(error.column, column);
+    }
+
+    // Large JSON Lines texts are read on two threads; the lines are checked all the same, and an error names its
+    // line in the text as it was given.
+    void largeJsonLines()
+    {
+        QByteArray text;
+        for (int i = 0; text.size() < 3 * 1024 * 1024; ++i)
+            text += "{\"i\": " + QByteArray::number(i) + ", \"s\": \"" + QByteArray(40, 'x') + "\"}\r\n";
+        const qsizetype lines = text.count('\n');
+        const auto document = readRelaxed(text, QStringLiteral("big.jsonl"));
+        QVERIFY(document);
+        QCOMPARE(document->readReport().values, lines);
+        QCOMPARE(document->root()->child(lines - 1)->child(0)->integerValue(), lines - 1);
+        ParseError error;
+        const qsizetype middle = text.indexOf('\n', text.size() / 2) + 1;
+        text.insert(middle, "[1\n2]\n");
+        QVERIFY(!readRelaxed(text, QStringLiteral("big.jsonl"), &error));
+        QCOMPARE(error.line, int(text.left(middle).count('\n') + 1));
+        QCOMPARE(error.message, QStringLiteral("The value does not end on its line."));
     }
 
     // Reading counts the members whose name an earlier sibling has (saving keeps the last) and names the first
