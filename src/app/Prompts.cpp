@@ -45,7 +45,9 @@ QString DialogPrompts::chooseFileToOpen()
 {
     QFileDialog dialog(m_window, QObject::tr("Open"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QObject::tr("JSON files (*.json)"));
+    // The relaxed forms the window reads too; any file, since JSON often comes without its extension.
+    dialog.setNameFilters({QObject::tr("JSON files (*.json *.jsonc *.json5 *.jsonl *.ndjson)"),
+                           QObject::tr("All files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
