@@ -67,7 +67,7 @@ QString readAs(const ReadReport& report)
             .arg(report.values == 1 ? QStringLiteral("value") : QStringLiteral("values"));
     case Dialect::JsonWithComments:
     case Dialect::Json5:
-        return QStringLiteral("read as %1, with %2").arg(name(report.dialect), featureList(report.features));
+        return QStringLiteral("read as %1: %2").arg(name(report.dialect), featureList(report.features));
     }
     return {};
 }

@@ -41,7 +41,7 @@ QString name(Dialect dialect);
 Dialect fromFileName(const QString& fileName);
 // "comments, unquoted keys and trailing commas"
 QString featureList(RelaxedFeatures features);
-// For a terminal: "read as JSON Lines, 3 values", "read as JSON5, with comments and trailing commas"; empty for
+// For a terminal: "read as JSON Lines, 3 values", "read as JSON5: comments and trailing commas"; empty for
 // plain JSON.
 QString readAs(const ReadReport& report);
 // "2 duplicate keys: only the last of each is kept when saving (first: root.a)"; empty without duplicates.

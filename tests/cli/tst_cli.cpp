@@ -206,7 +206,7 @@ root[4]|Number|1e-07
         const QByteArray commented = "{\"a\": 1, // one\n}";
         QTest::newRow("JSON with comments")
             << QStringList{"format", "--relaxed", "FILE"} << "tsconfig.json" << commented << "{\"a\":1}\n"
-            << "read as JSON with comments, with comments and trailing commas\n";
+            << "read as JSON with comments: comments and trailing commas\n";
         QTest::newRow("not without --relaxed") << QStringList{"format", "FILE"} << "tsconfig.json" << commented << ""
                                                << "JSON content doesn't appear to be valid.";
         QTest::newRow("JSON Lines on standard input")
@@ -214,7 +214,7 @@ root[4]|Number|1e-07
             << "read as JSON Lines, 3 values\n";
         QTest::newRow("JSON5 tree") << QStringList{"tree", "--relaxed", "FILE"} << "config.json5"
                                     << QByteArray("{a: 0x10}") << outline("root|Object|(1 items)\nroot.a|Number|16\n")
-                                    << "read as JSON5, with unquoted keys and hexadecimal numbers\n";
+                                    << "read as JSON5: unquoted keys and hexadecimal numbers\n";
         QTest::newRow("JSON Lines by name")
             << QStringList{"tree", "FILE", "--relaxed"} << "log.jsonl" << QByteArray("{\"a\": 1}") << outline(R"(
 root|Array|(1 items)

@@ -38,34 +38,34 @@ private slots:
             QTest::newRow(tag) << text << QString::fromLatin1(fileName) << json << QString::fromUtf8(readAs);
         };
         row("comments", "// settings\n{/* a */\"a\": 1, // one\n\"b\": [1/**/,2]}\n/* end */", R"({"a":1,"b":[1,2]})",
-            "read as JSON with comments, with comments");
+            "read as JSON with comments: comments");
         row("trailing commas", "{\"a\": [1, 2, ], \"b\": {\"c\": null, }, }", R"({"a":[1,2],"b":{"c":null}})",
-            "read as JSON with comments, with trailing commas");
-        row("comments in a .json5 file", "[1, // x\n]", "[1]", "read as JSON5, with comments and trailing commas",
+            "read as JSON with comments: trailing commas");
+        row("comments in a .json5 file", "[1, // x\n]", "[1]", "read as JSON5: comments and trailing commas",
             "config.json5");
         row("unquoted keys",
             "{a: 1, $b_2: 2, _c: 3, \xC3\xBC"
             "ber: 4, null: 5, Infinity: 6, \\u0061x: 7}",
-            R"({"a":1,"$b_2":2,"_c":3,"über":4,"null":5,"Infinity":6,"ax":7})", "read as JSON5, with unquoted keys");
+            R"({"a":1,"$b_2":2,"_c":3,"über":4,"null":5,"Infinity":6,"ax":7})", "read as JSON5: unquoted keys");
         row("single quotes", "['a\"b', 'it\\'s', \"\\'\"]", "[\"a\\\"b\",\"it's\",\"'\"]",
-            "read as JSON5, with single-quoted strings and JavaScript string escapes");
+            "read as JSON5: single-quoted strings and JavaScript string escapes");
         row("escapes", "[\"\\x41\\v\\0\\q\\\u00e9\", \"tab\there\"]", R"(["A\u000b\u0000qé","tab\there"])",
-            "read as JSON5, with JavaScript string escapes");
+            "read as JSON5: JavaScript string escapes");
         row("line continuations",
             "['a\\\nb', 'c\\\r\nd', 'e\\\xE2\x80\xA8"
             "f']",
-            R"(["ab","cd","ef"])", "read as JSON5, with single-quoted strings and line continuations");
+            R"(["ab","cd","ef"])", "read as JSON5: single-quoted strings and line continuations");
         row("hexadecimal numbers",
             "[0x1F, -0xff, 0X0, 0x7FFFFFFFFFFFFFFF, 0x10000000000000001, 0xFFFFFFFFFFFFFFFFFFFF]",
             "[31,-255,0,9223372036854775807,18446744073709551617,1208925819614629174706175]",
-            "read as JSON5, with hexadecimal numbers");
+            "read as JSON5: hexadecimal numbers");
         row("decimal points and signs", "[.5, 5., -.25, +1, +1.5e3, 5.e2, +0x10, 12345678901234567890123]",
             "[0.5,5,-0.25,1,1500,500,16,12345678901234567890123]",
-            "read as JSON5, with hexadecimal numbers, leading or trailing decimal points and explicit plus signs");
+            "read as JSON5: hexadecimal numbers, leading or trailing decimal points and explicit plus signs");
         row("white space",
             "{\v\"a\"\f:\xC2\xA0"
             "1\xE2\x80\xA8}",
-            R"({"a":1})", "read as JSON5, with white space JSON does not allow");
+            R"({"a":1})", "read as JSON5: white space JSON does not allow");
         row("JSON Lines", "{\"a\": 1}\n\n[2, 3]\r\n\"x\"\n  null  \n", R"([{"a":1},[2,3],"x",null])",
             "read as JSON Lines, 4 values");
         row("JSON Lines by name", "{\"a\": 1}", R"([{"a":1}])", "read as JSON Lines, 1 value", "log.ndjson");
