@@ -1,14 +1,17 @@
 // Measures the document model on one file: load, JSON text, filter passes, descriptions after an edit,
-// memory; and, in the same run, `brackwell-cli format` against `jq -c -S .` on the same file.
+// memory; and, in the same run, `brackwell-cli format` against `jq -c -S .` on the same file. With --lines, the
+// relaxed reader on a JSON Lines file against the strict load of FILE.
 //
-//   brackwell-bench FILE [--no-jq]
+//   brackwell-bench FILE [--no-jq] [--lines FILE.jsonl]
 #include "model/Document.h"
 #include "model/FilterPass.h"
 #include "model/SearchSettings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
@@ -122,11 +125,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: brackwell-bench FILE [--no-jq]\n");
+        std::fprintf(stderr, "usage: brackwell-bench FILE [--no-jq] [--lines FILE.jsonl]\n");
         return 2;
     }
     const QString path = args[1];
     const bool withJq = !args.contains(QStringLiteral("--no-jq"));
+    const qsizetype linesAt = args.indexOf(QStringLiteral("--lines"));
+    const QString linesPath = linesAt > 0 ? args.value(linesAt + 1) : QString();
     std::printf("%s (%.1f MiB)\n", QFileInfo(path).fileName().toUtf8().constData(),
                 double(QFileInfo(path).size()) / (1024.0 * 1024.0));
 
@@ -205,6 +210,41 @@ int main(int argc, char** argv)
         if (cli.ok && jq.ok)
             row("jq time / brackwell-cli time", QStringLiteral("%1x").arg(jq.seconds / cli.seconds, 0, 'f', 1),
                 ">= 5x");
+    }
+
+    if (!linesPath.isEmpty()) {
+        // The same JSON Lines file by its own name, and under a .json name (read strictly first, refused, then
+        // recognised), against the strict load of FILE: the best of three rounds each, taken in turn, so that
+        // other work on the machine weighs on all three alike.
+        document.reset();
+        QTemporaryDir dir;
+        const QString unnamed = dir.filePath(QStringLiteral("lines.json"));
+        QFile::link(QFileInfo(linesPath).absoluteFilePath(), unnamed);
+        qsizetype values = 0;
+        auto loadFile = [&](const QString& file, Document::Reading reading) {
+            std::unique_ptr<Document> read;
+            const double time = timed([&] { read = Document::documentFromFile(file, &error, reading); });
+            if (!read || (reading == Document::Reading::Relaxed && read->readReport().dialect != Dialect::JsonLines)) {
+                std::fprintf(stderr, "%s: %s\n", file.toUtf8().constData(), error.description().toUtf8().constData());
+                std::exit(1);
+            }
+            values = read->readReport().values;
+            return time;
+        };
+        double strict = 1e9, byName = 1e9, found = 1e9;
+        for (int round = 0; round < 3; ++round) {
+            strict = std::min(strict, loadFile(path, Document::Reading::Strict));
+            byName = std::min(byName, loadFile(linesPath, Document::Reading::Relaxed));
+            found = std::min(found, loadFile(unnamed, Document::Reading::Relaxed));
+        }
+        std::printf("\n%s (%.1f MiB), best of three rounds\n", QFileInfo(linesPath).fileName().toUtf8().constData(),
+                    double(QFileInfo(linesPath).size()) / (1024.0 * 1024.0));
+        row("JSON Lines values", QString::number(values));
+        row("strict load of FILE", seconds(strict));
+        row("load as JSON Lines (.jsonl)", seconds(byName));
+        row("  against the strict load", QStringLiteral("%1x").arg(byName / strict, 0, 'f', 2), "<= 2x");
+        row("load as .json: strict, refused, JSON Lines", seconds(found));
+        row("  against the strict load", QStringLiteral("%1x").arg(found / strict, 0, 'f', 2));
     }
 
     return 0;

@@ -3,6 +3,7 @@
 #include "model/Document.h"
 #include "model/ExportWriter.h"
 #include "model/FilterPass.h"
+#include "model/NodePath.h"
 #include "model/SearchSettings.h"
 
 #include <QCoreApplication>
@@ -15,18 +16,23 @@ namespace {
 
 const char* const kUsage =
     "Usage:\n"
-    "  brackwell-cli format FILE\n"
+    "  brackwell-cli format FILE [--relaxed]\n"
     "      Print the document as compact JSON with sorted keys.\n"
-    "  brackwell-cli tree FILE [--search TEXT] [--regex] [--ignore-case]\n"
+    "  brackwell-cli tree FILE [--search TEXT] [--regex] [--ignore-case] [--relaxed]\n"
+    "                          [--path-style outline|jq|pointer|jsonpath]\n"
     "      Print the outline, fully expanded, as the window shows it under that search:\n"
-    "      one line per node with its path, kind and value, separated by tabs.\n"
+    "      one line per node with its path, kind and value, separated by tabs. The path is\n"
+    "      the outline's (root.a[2], the default), jq's (.a[2]), a JSON Pointer (/a/2) or a\n"
+    "      JSONPath ($['a'][2]).\n"
     "  brackwell-cli export --to FORMAT IN OUT\n"
     "      Write the document IN to OUT in FORMAT: json, xml, yaml, plist-xml, plist-binary or\n"
     "      plist-openstep. OUT is replaced only when the whole export was written.\n"
     "  brackwell-cli --help | --version\n"
     "\n"
-    "FILE and IN may be - for standard input. Exit status: 0 success, 1 invalid document or failed\n"
-    "export, 2 bad usage.\n";
+    "FILE and IN may be - for standard input. --relaxed also reads JSON with comments, JSON5 and\n"
+    "JSON Lines (one value per line, read as an array; always so for .jsonl and .ndjson files) and\n"
+    "says on standard error what it read. Duplicate keys are reported on standard error. Exit\n"
+    "status: 0 success, 1 invalid document or failed export, 2 bad usage.\n";
 
 constexpr int kInvalidDocument = 1;
 constexpr int kBadUsage = 2;
@@ -58,7 +64,7 @@ private:
     std::string m_buffer;
 };
 
-std::unique_ptr<Document> load(const QString& file)
+std::unique_ptr<Document> load(const QString& file, Document::Reading reading = Document::Reading::Strict)
 {
     ParseError error;
     std::unique_ptr<Document> document;
@@ -70,23 +76,29 @@ std::unique_ptr<Document> load(const QString& file)
             QString why;
             auto bytes = Document::readDocumentBytes(input, &why);
             if (bytes)
-                document = Document::documentFromBytes(std::move(*bytes), &error);
+                document = Document::documentFromBytes(std::move(*bytes), &error, reading);
             else
                 error = ParseError{0, 1, 1, QStringLiteral("Standard input could not be read: %1").arg(why)};
         }
     } else {
-        document = Document::documentFromFile(file, &error);
+        document = Document::documentFromFile(file, &error, reading);
     }
     if (!document) {
         std::fprintf(stderr, "JSON content doesn't appear to be valid.\n%s\n",
                      error.description().toUtf8().constData());
+        return document;
     }
+    // What was read and what saving would drop, for the user; the output itself stays plain.
+    for (const QString& note :
+         {Dialects::readAs(document->readReport()), Dialects::duplicateKeysWarning(document->readReport())})
+        if (!note.isEmpty())
+            std::fprintf(stderr, "%s\n", note.toUtf8().constData());
     return document;
 }
 
-int format(const QString& file)
+int format(const QString& file, Document::Reading reading)
 {
-    const auto document = load(file);
+    const auto document = load(file, reading);
     if (!document)
         return kInvalidDocument;
     QString why;
@@ -121,9 +133,9 @@ void appendLine(std::string& out, std::string_view path, const TreeNode* node, q
     out += '\n';
 }
 
-int tree(const QString& file, bool filtering)
+int tree(const QString& file, bool filtering, Document::Reading reading, PathStyle style)
 {
-    const auto document = load(file);
+    const auto document = load(file, reading);
     if (!document)
         return kInvalidDocument;
     TreeNode* root = document->root();
@@ -135,7 +147,7 @@ int tree(const QString& file, bool filtering)
 
     Output output;
     std::string rootPath;
-    appendUtf8(rootPath, root->path());
+    NodePath::appendRoot(rootPath, root, style);
     appendLine(output.buffer(), rootPath, root, shown(root));
 
     // Depth-first in outline order; each level extends its parent's path, as the node's path would read.
@@ -158,17 +170,7 @@ int tree(const QString& file, bool filtering)
         if (filtering && !child->filterVisible())
             continue;
         path.resize(top.pathLength);
-        std::string step = ".";
-        if (child->nameKey()) {
-            step += child->nameUtf8();
-        } else {
-            step += '[';
-            step += std::to_string(index);
-            step += ']';
-        }
-        for (std::size_t at = step.find(".["); at != std::string::npos; at = step.find(".[", at + 1))
-            step.erase(at, 1);
-        path += step;
+        NodePath::appendStep(path, child, index, style);
         appendLine(output.buffer(), path, child, shown(child));
         output.maybeFlush();
         stack.push_back({child, 0, path.size()});
@@ -224,10 +226,20 @@ int run(const QStringList& arguments)
         return 0;
     }
     const QString command = args.first();
+    const auto relaxed =
+        args.contains(QStringLiteral("--relaxed")) ? Document::Reading::Relaxed : Document::Reading::Strict;
     if (command == QLatin1String("format")) {
-        if (args.size() != 2)
+        QStringList files;
+        for (const QString& arg : args.mid(1)) {
+            if (arg == QLatin1String("--relaxed"))
+                continue;
+            if (arg.startsWith(QLatin1String("--")))
+                return usageError(QStringLiteral("unexpected argument '%1'").arg(arg));
+            files << arg;
+        }
+        if (files.size() != 1)
             return usageError(QStringLiteral("format takes exactly one FILE"));
-        return format(args[1]);
+        return format(files.first(), relaxed);
     }
     if (command == QLatin1String("export"))
         return exportTo(args);
@@ -235,6 +247,7 @@ int run(const QStringList& arguments)
         return usageError(QStringLiteral("unknown command '%1'").arg(command));
 
     QString file;
+    PathStyle style = PathStyle::Outline;
     SearchSettings& settings = SearchSettings::current();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -246,6 +259,14 @@ int run(const QStringList& arguments)
             settings.regularExpression = true;
         } else if (arg == QLatin1String("--ignore-case")) {
             settings.caseSensitive = false;
+        } else if (arg == QLatin1String("--relaxed")) {
+        } else if (arg == QLatin1String("--path-style")) {
+            if (++i == args.size())
+                return usageError(QStringLiteral("--path-style needs outline, jq, pointer or jsonpath"));
+            const auto named = NodePath::styleNamed(args[i]);
+            if (!named)
+                return usageError(QStringLiteral("unknown path style '%1'").arg(args[i]));
+            style = *named;
         } else if (arg.startsWith(QLatin1String("--")) || (!file.isNull())) {
             return usageError(QStringLiteral("unexpected argument '%1'").arg(arg));
         } else {
@@ -258,7 +279,7 @@ int run(const QStringList& arguments)
         std::fprintf(stderr, "Invalid regex: %s\n", problem->toUtf8().constData());
         return kBadUsage;
     }
-    return tree(file, !settings.text.isEmpty());
+    return tree(file, !settings.text.isEmpty(), relaxed, style);
 }
 
 } // namespace Cli

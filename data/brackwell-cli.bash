@@ -15,13 +15,18 @@ _brackwell_cli()
         COMPREPLY=($(compgen -W 'json xml yaml plist-xml plist-binary plist-openstep' -- "$cur"))
         return
         ;;
+    --path-style)
+        COMPREPLY=($(compgen -W 'outline jq pointer jsonpath' -- "$cur"))
+        return
+        ;;
     --search)
         return
         ;;
     esac
     if [[ $cur == -* ]]; then
         case $command in
-        tree) COMPREPLY=($(compgen -W '--search --regex --ignore-case' -- "$cur")) ;;
+        tree) COMPREPLY=($(compgen -W '--search --regex --ignore-case --relaxed --path-style' -- "$cur")) ;;
+        format) COMPREPLY=($(compgen -W '--relaxed' -- "$cur")) ;;
         export) COMPREPLY=($(compgen -W '--to' -- "$cur")) ;;
         esac
         return

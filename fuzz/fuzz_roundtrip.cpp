@@ -1,5 +1,6 @@
 // Any bytes: reading must not crash; a document it accepts must write, read back and write to the same text,
-// and survive its description, a filter pass and the archive round trip.
+// and survive its description, a filter pass and the archive round trip. Relaxed reading must not crash either,
+// and what it accepts is written as text the strict reader reads back to the same text.
 //
 // Build with clang: CXX=clang++ cmake -B build/fuzz -G Ninja -DBRACKWELL_FUZZ=ON; then
 // build/fuzz/bin/fuzz_roundtrip CORPUS_DIR (seed it with ../shared/testdata/JSONTestSuite/test_parsing/y_*).
@@ -20,6 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Q_UNUSED(app);
     QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     ParseError error;
+    for (const QString& name : {QStringLiteral("a.json"), QStringLiteral("a.jsonl")}) {
+        if (auto relaxed = Document::documentFromBytes(bytes, &error, Document::Reading::Relaxed, name)) {
+            auto relaxedText = relaxed->root()->jsonText();
+            auto strict = relaxedText ? Document::documentFromBytes(*relaxedText, &error) : nullptr;
+            if (!strict || strict->root()->jsonText() != relaxedText)
+                abort();
+        }
+    }
     auto doc = Document::documentFromBytes(bytes, &error);
     if (!doc)
         return 0;

@@ -11,6 +11,7 @@
 #include "editor/ContentPusher.h"
 #include "editor/PageEditReader.h"
 #include "model/Alerts.h"
+#include "model/Dialect.h"
 #include "model/Log.h"
 #include "model/Notifications.h"
 #include "model/SearchSettings.h"
@@ -20,6 +21,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -272,6 +274,7 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     // The old tree stays alive until the outline and the selection have let go of it.
     std::unique_ptr<Document> old = std::move(m_document);
     m_document = std::move(document);
+    m_window->statusNotice()->clear();
     m_undo->reset(m_document.get());
     showTree(m_document ? m_document->root() : nullptr);
     emit TheDocumentChanged();
@@ -316,7 +319,8 @@ void AppDelegate::openDocumentURL(const QString& path)
     setSubtitle(QStringLiteral("Loading ") + QFileInfo(path).fileName() + QChar(0x2026));
     const quint64 generation = ++m_loadGeneration;
     Document::loadDocumentAsync(
-        path, this, [this, path, generation](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+        path, this,
+        [this, path, generation](std::unique_ptr<Document> document, std::optional<ParseError> error) {
             if (generation != m_loadGeneration)
                 return; // a later open replaced this one
             setLoading(false);
@@ -326,11 +330,12 @@ void AppDelegate::openDocumentURL(const QString& path)
                 showLoadFailure();
                 return;
             }
-            Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
-            installDocument(std::move(document));
-            m_documentIsBlank = false;
-            updateWindowSubtitle();
-        });
+            if (installReadDocument(std::move(document), ReadSource::File, path))
+                Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
+            else
+                updateWindowSubtitle();
+        },
+        Document::Reading::Relaxed);
 }
 
 void AppDelegate::setLoading(bool loading)
@@ -349,7 +354,11 @@ void AppDelegate::updateWindowSubtitle()
     const auto name = m_document->name();
     if (!name)
         return;
-    setSubtitle(m_document->saved() ? *name : *name + QLatin1Char('*'));
+    // A document read from JSON with comments, JSON5 or JSON Lines says so until it is saved as JSON.
+    const Dialect dialect = m_document->readReport().dialect;
+    const QString shown =
+        dialect == Dialect::Json ? *name : *name + QStringLiteral(" (%1)").arg(Dialects::name(dialect));
+    setSubtitle(m_document->saved() ? shown : shown + QLatin1Char('*'));
 }
 
 void AppDelegate::setSubtitle(const QString& subtitle)

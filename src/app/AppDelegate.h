@@ -30,6 +30,7 @@ class MailingListManager;
 class Updater;
 class UpdaterUi;
 class FindReplaceDialog;
+class GoToPathDialog;
 class HeaderEntry;
 class QNetworkAccessManager;
 class JqPanel;
@@ -39,6 +40,7 @@ class QAction;
 class QWebEngineView;
 class QMenu;
 class TreeNode;
+enum class PathStyle;
 
 // The one application controller: owns the main window and the current document, keeps the window's state
 // as observable properties, and carries out every user command. The widgets follow the properties.
@@ -119,6 +121,13 @@ public:
     bool loadJSONString(const QString& text);
     // Reads the file on a worker thread, then installs it; the window stays responsive meanwhile.
     void openDocumentURL(const QString& path);
+    // Where a document read by the relaxed reader came from (AppDelegateReading.cpp).
+    enum class ReadSource { File, Clipboard, Download };
+    // Installs a document just read, asking first when it was not plain JSON (unless its file name said what it
+    // holds), and notes its duplicate keys in the status bar. False when the user declined.
+    bool installReadDocument(std::unique_ptr<Document> document, ReadSource source, const QString& fileName = {});
+    // Open from Clipboard's reading: plain JSON, or after a question JSON with comments, JSON5 or JSON Lines.
+    void loadClipboardText(const QString& text);
     void refreshOutline();
     void updateWindowSubtitle();
     void confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
@@ -156,6 +165,13 @@ public:
     void removeSelectedRow();
     void copyNodePath();
     void copyNodeAsJSON();
+    // Paths that tools read (AppDelegatePaths.cpp): Copy Path As ▸ and Edit → Go to Path….
+    void copyNodePathAs(PathStyle style);
+    QMenu* copyPathAsMenu();
+    void showGoToPath();
+    // Selects the node a path leads to, showing its row; false, with the reason in the dialog, when none.
+    bool goToPath(const QString& path);
+    GoToPathDialog* goToPathDialog() const { return m_goToPathDialog; }
     // The copy notice on screen, while it is shown.
     QMessageBox* transientNotice() const { return m_notice; }
 
@@ -316,7 +332,8 @@ private:
     void setDownloaderIsShown(bool shown);
     void setIsDownloading(bool downloading);
     void closeDownloadPopover();
-    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document);
+    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document,
+                        const QString& fileName = {});
     void connectMailingList();
     void applyMailingListSheetRule(bool presented);
     void failJQ(const QString& logText, const QString& message, const QString& result);
@@ -364,6 +381,8 @@ private:
     QAction* m_openFromClipboardAction = nullptr;
     QAction* m_findReplaceAction = nullptr;
     FindReplaceDialog* m_findReplacePanel = nullptr;
+    QMenu* m_copyPathAsMenu = nullptr;
+    GoToPathDialog* m_goToPathDialog = nullptr;
     QAction* m_rowIconsAction = nullptr;
     QPointer<QMessageBox> m_notice;
     QString m_helperProgram;

@@ -123,7 +123,7 @@ void AppDelegate::openFromClipboard()
         return;
     }
     // The text is taken as it is: spaces alone are invalid JSON, not an empty clipboard.
-    auto action = [this, text] { loadJSONString(text); };
+    auto action = [this, text] { loadClipboardText(text); };
     if (isUnsaved())
         confirmProceed(kProceedTitle, kProceedMessage, Settings::openDocumentKey(), action);
     else

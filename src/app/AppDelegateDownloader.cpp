@@ -145,19 +145,24 @@ void AppDelegate::downloadFromWebRequest()
         }
         // Building the tree of a large body takes a while: it happens on a worker thread, and isDownloading
         // stays true until the document is here.
+        // The address's file name tells JSON Lines (.jsonl, .ndjson) apart, as a file's does.
+        const QString fileName = reply->url().fileName();
         Document::documentFromBytesAsync(
-            std::move(body), this, [this](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+            std::move(body), this,
+            [this, fileName](std::unique_ptr<Document> document, std::optional<ParseError> error) {
                 if (!document) {
                     BW_LOG_ERROR("downloadFromWebRequest(_:)", error ? error->description() : QString());
                     finishDownload(Downloader::notValidJson(), nullptr);
                     return;
                 }
-                finishDownload({}, std::move(document));
-            });
+                finishDownload({}, std::move(document), fileName);
+            },
+            Document::Reading::Relaxed, fileName);
     });
 }
 
-void AppDelegate::finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document)
+void AppDelegate::finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document,
+                                 const QString& fileName)
 {
     setIsDownloading(false);
     if (!document) {
@@ -167,10 +172,8 @@ void AppDelegate::finishDownload(const Downloader::Answer& failure, std::unique_
         return;
     }
     auto pending = std::make_shared<std::unique_ptr<Document>>(std::move(document));
-    auto replace = [this, pending] {
-        installDocument(std::move(*pending));
-        m_documentIsBlank = false;
-        updateWindowSubtitle();
+    auto replace = [this, pending, fileName] {
+        installReadDocument(std::move(*pending), ReadSource::Download, fileName);
         closeDownloadPopover();
     };
     if (isUnsaved()) {

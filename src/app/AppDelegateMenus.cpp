@@ -42,6 +42,9 @@ void AppDelegate::setupMainMenu()
         edit->menu()->addSeparator();
         m_findReplaceAction = addItem(edit->menu(), tr("Find && &Replace…"), Qt::CTRL | Qt::ALT | Qt::Key_F, this,
                                       [this] { showFindReplace(); });
+        edit->menu()->addSeparator();
+        edit->menu()->addMenu(copyPathAsMenu());
+        addItem(edit->menu(), tr("&Go to Path…"), Qt::CTRL | Qt::Key_L, this, [this] { showGoToPath(); });
     }
 
     m_viewMenu = new QMenu(tr("&View"), m_window.get());
@@ -78,6 +81,7 @@ void AppDelegate::setupOutlineContextMenu()
     auto* copyJson = new QAction(tr("Copy as &JSON"), outline);
     connect(copyJson, &QAction::triggered, this, &AppDelegate::copyNodeAsJSON);
     outline->addAction(copyPath);
+    outline->addAction(copyPathAsMenu()->menuAction());
     outline->addAction(copyJson);
     outline->setContextMenuPolicy(Qt::ActionsContextMenu);
 }

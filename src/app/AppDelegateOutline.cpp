@@ -8,6 +8,7 @@
 #include "model/Alerts.h"
 #include "model/EditStep.h"
 #include "model/Log.h"
+#include "model/NodePath.h"
 #include "model/SearchSettings.h"
 #include "model/TreeNode.h"
 
@@ -203,13 +204,7 @@ void AppDelegate::showEditStep(const EditStep& step, bool undone)
 
 void AppDelegate::copyNodePath()
 {
-    if (!m_currentNode)
-        return;
-    const QString path = m_currentNode->path();
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(path);
-    showTransientNotice(QStringLiteral("Path Copied"), path);
+    copyNodePathAs(PathStyle::Outline);
 }
 
 void AppDelegate::copyNodeAsJSON()

@@ -96,6 +96,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_busy->setAccessibleName(tr("Loading"));
     m_busy->hide();
     statusBar()->addPermanentWidget(m_busy);
+    m_statusNotice = new QLabel(this);
+    m_statusNotice->setAccessibleName(tr("Document Notice"));
+    m_statusNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(m_statusNotice, 1);
 
     buildMenus();
 }

@@ -33,6 +33,8 @@ public:
     QLabel* editorError() const { return m_editorError; }
     QSplitter* splitter() const { return m_splitter; }
     QProgressBar* busyIndicator() const { return m_busy; }
+    // A note in the status bar that stays until the next document (such as the duplicate keys it holds).
+    QLabel* statusNotice() const { return m_statusNotice; }
     // The toolbar button that the downloader opens under.
     QToolButton* downloadButton() const { return m_downloadButton; }
 
@@ -85,6 +87,7 @@ private:
     QLabel* m_editorError;
     QSplitter* m_splitter;
     QProgressBar* m_busy;
+    QLabel* m_statusNotice;
     QToolButton* m_downloadButton;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_recentMenu = nullptr;

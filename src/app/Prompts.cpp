@@ -9,7 +9,8 @@ Prompts::ConfirmationAnswer DialogPrompts::confirm(const Confirmation& confirmat
 {
     QMessageBox box(QMessageBox::Warning, confirmation.title, confirmation.message, QMessageBox::NoButton, m_window);
     box.setWindowModality(Qt::ApplicationModal);
-    QPushButton* ok = box.addButton(QObject::tr("OK"), QMessageBox::AcceptRole);
+    QPushButton* ok = box.addButton(confirmation.acceptText.isEmpty() ? QObject::tr("OK") : confirmation.acceptText,
+                                    QMessageBox::AcceptRole);
     box.addButton(QObject::tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     QCheckBox* suppression = nullptr;
@@ -44,7 +45,9 @@ QString DialogPrompts::chooseFileToOpen()
 {
     QFileDialog dialog(m_window, QObject::tr("Open"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QObject::tr("JSON files (*.json)"));
+    // The relaxed forms the window reads too; any file, since JSON often comes without its extension.
+    dialog.setNameFilters({QObject::tr("JSON files (*.json *.jsonc *.json5 *.jsonl *.ndjson)"),
+                           QObject::tr("All files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();

@@ -16,6 +16,7 @@ public:
         QString title;
         QString message;
         bool showsSuppression = false; // offer "Don't show this message again"
+        QString acceptText = {};       // the button that proceeds; "OK" when empty
     };
     struct ConfirmationAnswer
     {

@@ -3,8 +3,10 @@
 #include "model/Alerts.h"
 #include "model/JsonReader.h"
 #include "model/Log.h"
+#include "model/MemberOrder.h"
 #include "model/Notifications.h"
 #include "model/PipelinedParse.h"
+#include "model/RelaxedReader.h"
 #include "model/Settings.h"
 #include "model/TreeBuilder.h"
 
@@ -19,6 +21,8 @@ namespace {
 
 // The reader takes documents of up to 4 GiB.
 constexpr qint64 kMaxDocumentBytes = 0xFFFFFFFFLL - 64;
+// Room kept after the text: the parser's padding, and the brackets that make JSON Lines one array.
+constexpr qint64 kSpareBytes = 128;
 
 QString tooLarge()
 {
@@ -37,7 +41,7 @@ std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString
         return std::nullopt;
     }
     QByteArray bytes;
-    bytes.reserve((size > 0 ? size : 1024 * 1024) + 64);
+    bytes.reserve((size > 0 ? size : 1024 * 1024) + kSpareBytes);
     qint64 done = 0;
     while (true) {
         if (done == bytes.size()) {
@@ -46,7 +50,7 @@ std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString
                 return std::nullopt;
             }
             const qint64 grown = size > 0 && done < size ? size : std::min(kMaxDocumentBytes, done * 2 + 1024 * 1024);
-            bytes.reserve(grown + 64);
+            bytes.reserve(grown + kSpareBytes);
             bytes.resize(grown);
         }
         const qint64 read = device.read(bytes.data() + done, bytes.size() - done);
@@ -89,7 +93,44 @@ QString Document::saveFailureMessage()
                           "persists.");
 }
 
-std::unique_ptr<Document> Document::fromBytes(QByteArray bytes, ParseError* error)
+std::unique_ptr<Document> Document::fromUtf8(QByteArray& utf8, ParseError* error, Reading reading, Dialect hint)
+{
+    auto fail = [error](const ParseError& failure) {
+        if (error)
+            *error = failure;
+        return nullptr;
+    };
+    std::unique_ptr<Document> document(new Document);
+    // A .jsonl file is JSON Lines even when it is plain JSON too: its one line is still one value of the array.
+    const bool linesOnly = reading == Reading::Relaxed && hint == Dialect::JsonLines;
+    std::optional<ParseError> strictFailure;
+    if (!linesOnly) {
+        // What the strict reader built before it failed goes before the relaxed reader starts.
+        TreeBuilder builder;
+        strictFailure = PipelinedParse::parse(utf8, builder);
+        if (!strictFailure) {
+            document->m_report.duplicateKeys = builder.duplicateKeys();
+            document->m_root = builder.finish();
+        }
+    }
+    if (strictFailure && reading == Reading::Strict)
+        return fail(*strictFailure);
+    if (linesOnly || strictFailure) {
+        auto read = RelaxedReader::read(utf8, hint);
+        if (auto* failure = std::get_if<ParseError>(&read))
+            return fail(*failure);
+        document->m_root = std::move(std::get<RelaxedReader::Result>(read).root);
+        document->m_report = std::get<RelaxedReader::Result>(read).report;
+    }
+    // The text is no longer needed; free it before the tree is handed on.
+    utf8 = QByteArray();
+    if (document->m_report.duplicateKeys > 0)
+        if (const TreeNode* repeated = MemberOrder::firstRepeatedName(document->m_root.get()))
+            document->m_report.firstDuplicatePath = repeated->path();
+    return document;
+}
+
+std::unique_ptr<Document> Document::fromBytes(QByteArray bytes, ParseError* error, Reading reading, Dialect hint)
 {
     auto decoded = JsonReader::decodeDocumentBytes(std::move(bytes));
     if (auto* failure = std::get_if<ParseError>(&decoded)) {
@@ -97,23 +138,13 @@ std::unique_ptr<Document> Document::fromBytes(QByteArray bytes, ParseError* erro
             *error = *failure;
         return nullptr;
     }
-    QByteArray& utf8 = std::get<QByteArray>(decoded);
-    TreeBuilder builder;
-    if (auto failure = PipelinedParse::parse(utf8, builder)) {
-        if (error)
-            *error = *failure;
-        return nullptr;
-    }
-    // The text is no longer needed; free it before the tree is handed on.
-    utf8 = QByteArray();
-    std::unique_ptr<Document> document(new Document);
-    document->m_root = builder.finish();
-    return document;
+    return fromUtf8(std::get<QByteArray>(decoded), error, reading, hint);
 }
 
-std::unique_ptr<Document> Document::documentFromBytes(QByteArray bytes, ParseError* error)
+std::unique_ptr<Document> Document::documentFromBytes(QByteArray bytes, ParseError* error, Reading reading,
+                                                      const QString& fileName)
 {
-    auto document = fromBytes(std::move(bytes), error);
+    auto document = fromBytes(std::move(bytes), error, reading, Dialects::fromFileName(fileName));
     if (document) {
         document->m_name = QStringLiteral("Untitled");
         document->setSaved(false);
@@ -121,24 +152,19 @@ std::unique_ptr<Document> Document::documentFromBytes(QByteArray bytes, ParseErr
     return document;
 }
 
-std::unique_ptr<Document> Document::documentFromText(const QString& text, ParseError* error)
+std::unique_ptr<Document> Document::documentFromText(const QString& text, ParseError* error, Reading reading)
 {
     // Text copied from files often keeps its byte-order mark; it is not part of the JSON.
     QByteArray utf8 = (text.startsWith(QChar(0xFEFF)) ? QStringView(text).sliced(1) : QStringView(text)).toUtf8();
-    TreeBuilder builder;
-    if (auto failure = PipelinedParse::parse(utf8, builder)) {
-        if (error)
-            *error = *failure;
-        return nullptr;
+    auto document = fromUtf8(utf8, error, reading, Dialect::Json);
+    if (document) {
+        document->m_name = QStringLiteral("Untitled");
+        document->setSaved(false);
     }
-    std::unique_ptr<Document> document(new Document);
-    document->m_root = builder.finish();
-    document->m_name = QStringLiteral("Untitled");
-    document->setSaved(false);
     return document;
 }
 
-std::unique_ptr<Document> Document::documentFromFile(const QString& path, ParseError* error)
+std::unique_ptr<Document> Document::documentFromFile(const QString& path, ParseError* error, Reading reading)
 {
     QString why;
     auto bytes = readFile(path, &why);
@@ -147,13 +173,13 @@ std::unique_ptr<Document> Document::documentFromFile(const QString& path, ParseE
             *error = ParseError{0, 1, 1, QStringLiteral("The file could not be read: %1").arg(why)};
         return nullptr;
     }
-    auto document = fromBytes(std::move(*bytes), error);
+    const QString fileName = QFileInfo(path).fileName();
+    auto document = fromBytes(std::move(*bytes), error, reading, Dialects::fromFileName(fileName));
     if (!document)
         return nullptr;
     document->m_url = path;
-    const QString fileName = QFileInfo(path).fileName();
     document->m_name = fileName.isEmpty() ? std::nullopt : std::optional<QString>(fileName);
-    document->setSaved(true);
+    document->setSaved(document->m_report.dialect == Dialect::Json);
     return document;
 }
 
@@ -192,16 +218,19 @@ void buildAsync(std::function<std::unique_ptr<Document>(ParseError*)> build, QOb
 
 } // namespace
 
-void Document::loadDocumentAsync(const QString& path, QObject* context, Completion completion)
+void Document::loadDocumentAsync(const QString& path, QObject* context, Completion completion, Reading reading)
 {
-    buildAsync([path](ParseError* error) { return documentFromFile(path, error); }, context, std::move(completion));
+    buildAsync([path, reading](ParseError* error) { return documentFromFile(path, error, reading); }, context,
+               std::move(completion));
 }
 
-void Document::documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion)
+void Document::documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion, Reading reading,
+                                      const QString& fileName)
 {
     auto shared = std::make_shared<QByteArray>(std::move(bytes));
-    buildAsync([shared](ParseError* error) { return documentFromBytes(std::move(*shared), error); }, context,
-               std::move(completion));
+    buildAsync([shared, reading, fileName](
+                   ParseError* error) { return documentFromBytes(std::move(*shared), error, reading, fileName); },
+               context, std::move(completion));
 }
 
 void Document::documentFromTextAsync(QString text, QObject* context, Completion completion)
@@ -213,6 +242,9 @@ void Document::documentFromTextAsync(QString text, QObject* context, Completion 
 void Document::setSaved(bool saved)
 {
     m_saved = saved;
+    // What is saved is plain JSON, whatever the file held before.
+    if (saved)
+        m_report.dialect = Dialect::Json;
     emit savedChanged(saved);
     Notifications::instance()->postSavedStatusChanged();
 }

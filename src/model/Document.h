@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Dialect.h"
 #include "model/ParseError.h"
 #include "model/TreeNode.h"
 
@@ -17,21 +18,33 @@ class Document : public QObject
 public:
     ~Document() override;
 
+    // Strict reading takes plain JSON only. Relaxed reading takes plain JSON first and, when that fails, JSON
+    // with comments, JSON5 and JSON Lines; a file named .jsonl or .ndjson is read as JSON Lines straight away.
+    enum class Reading { Strict, Relaxed };
+
     // A new unsaved "Untitled" document, or nothing when the text is not a valid document.
-    static std::unique_ptr<Document> documentFromText(const QString& text, ParseError* error = nullptr);
-    // As documentFromText, for raw bytes (UTF-8, or with a UTF-8/16/32 byte-order mark).
-    static std::unique_ptr<Document> documentFromBytes(QByteArray bytes, ParseError* error = nullptr);
-    // A saved document named after the file, or nothing when the file cannot be read or is not a document.
-    static std::unique_ptr<Document> documentFromFile(const QString& path, ParseError* error = nullptr);
+    static std::unique_ptr<Document> documentFromText(const QString& text, ParseError* error = nullptr,
+                                                      Reading reading = Reading::Strict);
+    // As documentFromText, for raw bytes (UTF-8, or with a UTF-8/16/32 byte-order mark). `fileName`, when known,
+    // tells relaxed reading which dialect to expect.
+    static std::unique_ptr<Document> documentFromBytes(QByteArray bytes, ParseError* error = nullptr,
+                                                       Reading reading = Reading::Strict,
+                                                       const QString& fileName = QString());
+    // A saved document named after the file, or nothing when the file cannot be read or is not a document. A
+    // file read as anything but plain JSON opens unsaved: saving it writes plain JSON.
+    static std::unique_ptr<Document> documentFromFile(const QString& path, ParseError* error = nullptr,
+                                                      Reading reading = Reading::Strict);
 
     // All the bytes of a file, pipe or device, up to the 4 GiB a document may have.
     static std::optional<QByteArray> readDocumentBytes(QIODevice& device, QString* why);
 
     using Completion = std::function<void(std::unique_ptr<Document>, std::optional<ParseError>)>;
     // Reads the file on a worker thread; `completion` runs on `context`'s thread unless `context` is gone.
-    static void loadDocumentAsync(const QString& path, QObject* context, Completion completion);
+    static void loadDocumentAsync(const QString& path, QObject* context, Completion completion,
+                                  Reading reading = Reading::Strict);
     // documentFromBytes on a worker thread, handed over like loadDocumentAsync.
-    static void documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion);
+    static void documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion,
+                                       Reading reading = Reading::Strict, const QString& fileName = QString());
     // documentFromText on a worker thread, handed over like loadDocumentAsync.
     static void documentFromTextAsync(QString text, QObject* context, Completion completion);
 
@@ -49,6 +62,9 @@ public:
     // Posts "SavedStatusChanged" on the main thread every time, even when the value does not change.
     void setSaved(bool saved);
 
+    // How the text was read and the duplicate keys found. Once saved, the document's file is plain JSON.
+    const ReadReport& readReport() const { return m_report; }
+
     TreeNode* root() const { return m_root.get(); }
     void setRoot(OwnedTree root) { m_root = std::move(root); }
     OwnedTree takeRoot() { return std::move(m_root); }
@@ -64,10 +80,12 @@ signals:
 
 private:
     Document() = default;
-    static std::unique_ptr<Document> fromBytes(QByteArray bytes, ParseError* error);
+    static std::unique_ptr<Document> fromBytes(QByteArray bytes, ParseError* error, Reading reading, Dialect hint);
+    static std::unique_ptr<Document> fromUtf8(QByteArray& utf8, ParseError* error, Reading reading, Dialect hint);
 
     QString m_url;
     std::optional<QString> m_name;
     bool m_saved = false;
+    ReadReport m_report;
     OwnedTree m_root;
 };

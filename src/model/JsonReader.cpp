@@ -347,7 +347,8 @@ simdjson::error_code readValue(ondemand::value& value, Handler& handler, std::ve
 }
 
 template <class Handler>
-simdjson::error_code walk(ondemand::document& document, Handler& handler, std::vector<Frame>& stack)
+simdjson::error_code walk(ondemand::document& document, Handler& handler, std::vector<Frame>& stack,
+                          const char* text, std::vector<qsizetype>* topElements)
 {
     ondemand::json_type type;
     if (auto error = document.type().get(type))
@@ -413,6 +414,8 @@ simdjson::error_code walk(ondemand::document& document, Handler& handler, std::v
             ondemand::value value;
             if (auto error = (*top.item).get(value))
                 return error;
+            if (topElements && stack.size() == 1)
+                topElements->push_back(value.raw_json_token().data() - text);
             if (auto error = readValue(value, handler, stack))
                 return error;
         }
@@ -546,7 +549,8 @@ ParseError errorAt(const QByteArray& utf8, qint64 offset, const QString& message
     return error;
 }
 
-template <class Handler> std::optional<ParseError> parse(QByteArray& utf8, Handler& handler)
+template <class Handler>
+std::optional<ParseError> parse(QByteArray& utf8, Handler& handler, std::vector<qsizetype>* topElements)
 {
     const qint64 size = utf8.size();
     // A shared buffer would be copied (without the spare room) by the write below: make it ours first.
@@ -579,7 +583,7 @@ template <class Handler> std::optional<ParseError> parse(QByteArray& utf8, Handl
     }
     std::vector<Frame> stack;
     stack.reserve(64);
-    const auto error = walk(document, handler, stack);
+    const auto error = walk(document, handler, stack, utf8.constData(), topElements);
     settler.ok = error == simdjson::SUCCESS;
     if (error == simdjson::SUCCESS)
         return std::nullopt;
@@ -597,8 +601,8 @@ template <class Handler> std::optional<ParseError> parse(QByteArray& utf8, Handl
     return errorAt(utf8, offset, messageFor(error));
 }
 
-template std::optional<ParseError> parse<TreeBuilder>(QByteArray&, TreeBuilder&);
-template std::optional<ParseError> parse<EventRing>(QByteArray&, EventRing&);
+template std::optional<ParseError> parse<TreeBuilder>(QByteArray&, TreeBuilder&, std::vector<qsizetype>*);
+template std::optional<ParseError> parse<EventRing>(QByteArray&, EventRing&, std::vector<qsizetype>*);
 
 std::variant<JsonValue, ParseError> parseValue(QByteArray utf8)
 {

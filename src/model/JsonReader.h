@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <optional>
 #include <variant>
+#include <vector>
 
 // Reads JSON text (RFC 8259, UTF-8) whose top level is an array or an object, reporting its values in
 // document order to a handler with beginArray/beginObject/key/endArray/endObject and integer/real/boolean/
@@ -15,8 +16,10 @@ namespace JsonReader {
 
 constexpr int maxDepth = 1024;
 
-// `utf8` may gain spare capacity: the parser reads a little past the end of the text.
-template <class Handler> std::optional<ParseError> parse(QByteArray& utf8, Handler& handler);
+// `utf8` may gain spare capacity: the parser reads a little past the end of the text. With `topElements`, the
+// byte offset of each element of a top-level array is appended to it (JSON Lines checks where each begins).
+template <class Handler>
+std::optional<ParseError> parse(QByteArray& utf8, Handler& handler, std::vector<qsizetype>* topElements = nullptr);
 
 std::variant<JsonValue, ParseError> parseValue(QByteArray utf8);
 

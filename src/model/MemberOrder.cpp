@@ -4,6 +4,7 @@
 #include "model/TreeNode.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace MemberOrder {
 
@@ -34,6 +35,42 @@ void writingOrder(const TreeNode* object, std::vector<std::uint32_t>& order)
             kept.push_back(order[i]);
     }
     order.swap(kept);
+}
+
+const TreeNode* firstRepeatedName(const TreeNode* root)
+{
+    struct Frame
+    {
+        const TreeNode* node;
+        qsizetype next;
+        std::unordered_set<const NodeKey*> repeated; // names held by more than one child
+    };
+    std::vector<Frame> stack;
+    auto enter = [&stack](const TreeNode* node) {
+        Frame frame{node, 0, {}};
+        if (node->isObject() && !strictlyOrdered(node)) {
+            std::unordered_set<const NodeKey*> seen;
+            for (const TreeNode* child : node->children())
+                if (!seen.insert(child->nameKey()).second)
+                    frame.repeated.insert(child->nameKey());
+        }
+        stack.push_back(std::move(frame));
+    };
+    if (root)
+        enter(root);
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.node->childCount()) {
+            stack.pop_back();
+            continue;
+        }
+        const TreeNode* child = top.node->child(top.next++);
+        if (top.repeated.count(child->nameKey()))
+            return child;
+        if (child->isCollection())
+            enter(child);
+    }
+    return nullptr;
 }
 
 } // namespace MemberOrder

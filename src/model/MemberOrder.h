@@ -16,6 +16,10 @@ bool strictlyOrdered(const TreeNode* object);
 // Positions of the members to write, in name order, keeping only the last child of each name.
 void writingOrder(const TreeNode* object, std::vector<std::uint32_t>& order);
 
+// The first member, in outline order, whose name another member of its object has: one of those that saving
+// does not keep all of. Nothing when no object has a name twice.
+const TreeNode* firstRepeatedName(const TreeNode* root);
+
 // A collection's children in writing order: as they are for arrays and ordered objects, else by writingOrder().
 class OrderedChildren
 {

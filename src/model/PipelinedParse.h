@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <optional>
+#include <vector>
 
 class TreeBuilder;
 
@@ -11,6 +12,7 @@ class TreeBuilder;
 // the text, the other builds nodes from what it has read, which roughly halves the time to open big files.
 namespace PipelinedParse {
 
-std::optional<ParseError> parse(QByteArray& utf8, TreeBuilder& builder);
+// `topElements`: as JsonReader::parse.
+std::optional<ParseError> parse(QByteArray& utf8, TreeBuilder& builder, std::vector<qsizetype>* topElements = nullptr);
 
 } // namespace PipelinedParse

@@ -99,6 +99,33 @@ bool nameBefore(const TreeNode* a, const TreeNode* b)
     return !x || x->sortText < y->sortText;
 }
 
+// Members in sorted order whose name an earlier one has. Equal names are neighbours, except that names equal
+// only after normalisation sort together in input order, so a run of those is searched.
+std::uint32_t countRepeats(TreeNode* const* members, const std::vector<std::uint32_t>& order)
+{
+    std::uint32_t repeats = 0;
+    std::size_t runStart = 0;
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        const NodeKey* key = members[order[i]]->nameKey();
+        const NodeKey* previous = members[order[i - 1]]->nameKey();
+        if (key == previous) {
+            ++repeats;
+            continue;
+        }
+        if (!key || !previous || key->sortText != previous->sortText) {
+            runStart = i;
+            continue;
+        }
+        for (std::size_t j = runStart; j < i; ++j) {
+            if (members[order[j]]->nameKey() == key) {
+                ++repeats;
+                break;
+            }
+        }
+    }
+    return repeats;
+}
+
 } // namespace
 
 void TreeBuilder::sortMembers(TreeNode** first, TreeNode** last, Shape& shape, bool sameShape)
@@ -124,7 +151,9 @@ void TreeBuilder::sortMembers(TreeNode** first, TreeNode** last, Shape& shape, b
                 shape.order[j] = moving;
             }
         }
+        shape.repeats = countRepeats(first, shape.order);
     }
+    m_duplicateKeys += shape.repeats;
     m_sorted.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         m_sorted[i] = first[shape.order[i]];

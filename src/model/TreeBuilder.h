@@ -27,6 +27,8 @@ public:
 
     // The finished tree, or nothing when no value was reported.
     OwnedTree finish();
+    // Members whose name repeats an earlier sibling's: saving keeps only the last of each name.
+    qsizetype duplicateKeys() const { return m_duplicateKeys; }
 
 private:
     TreeNode* add(NodeKind kind);
@@ -45,6 +47,7 @@ private:
     {
         std::vector<const NodeKey*> keys;
         std::vector<std::uint32_t> order;
+        std::uint32_t repeats = 0; // names that repeat an earlier one
     };
     void sortMembers(TreeNode** first, TreeNode** last, Shape& shape, bool sameShape);
 
@@ -56,4 +59,5 @@ private:
     std::vector<Level> m_levels;
     std::vector<TreeNode*> m_pending;
     std::vector<TreeNode*> m_sorted;
+    qsizetype m_duplicateKeys = 0;
 };

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
@@ -240,6 +241,95 @@ private slots:
         QCOMPARE(app.alertTexts(), alert.isEmpty() ? QStringList() : QStringList{alert});
         QCOMPARE(app.json(), json);
         QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
+    }
+
+    // Text the strict reader refuses but the relaxed reader reads opens only after a question that says what it
+    // holds and what saving does; it opens unsaved, the subtitle naming the dialect until it is saved as plain
+    // JSON. A .jsonl file is JSON Lines without a question. Duplicate keys are noted in the status bar.
+    void relaxedReading_data()
+    {
+        QTest::addColumn<QString>("fileName"); // empty: from the clipboard
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("JSON with comments")
+            << "tsconfig.json" << QByteArray("{\n  // yes\n  \"strict\": true,\n}\n") << true
+            << "This file is not plain JSON: it has comments and trailing commas (JSON "
+               "with comments). Open it anyway? Saving writes plain JSON, without the "
+               "comments."
+            << "{\"strict\":true}"
+            << "tsconfig.json (JSON with comments)*"
+            << "";
+        QTest::newRow("JSON5, declined") << "config.json5" << QByteArray("{a: 'x', /* c */}") << false
+                                         << "This file is not plain JSON: it has comments, trailing commas, unquoted "
+                                            "keys and single-quoted strings (JSON5). Open it anyway? Saving writes "
+                                            "plain JSON, without the comments."
+                                         << "{}"
+                                         << "Untitled"
+                                         << "";
+        QTest::newRow("JSON Lines by name") << "log.jsonl" << QByteArray("{\"n\":1}\n{\"n\":2}\n") << true << ""
+                                            << "[{\"n\":1},{\"n\":2}]"
+                                            << "log.jsonl (JSON Lines)*"
+                                            << "";
+        QTest::newRow("JSON Lines found") << "log.txt" << QByteArray("[1]\n[2]\n[3]") << true
+                                          << "This file is not plain JSON: it has 3 values, one per line (JSON Lines). "
+                                             "Open it anyway? Saving writes plain JSON: one array of these values."
+                                          << "[[1],[2],[3]]"
+                                          << "log.txt (JSON Lines)*"
+                                          << "";
+        QTest::newRow("clipboard") << "" << QByteArray("{a: 1, a: 2}") << true
+                                   << "This text is not plain JSON: it has unquoted keys (JSON5). Open it anyway? "
+                                      "Saving writes plain JSON."
+                                   << "{\"a\":2}"
+                                   << "Untitled (JSON5)*"
+                                   << "1 duplicate key: only the last is kept when saving (first: root.a)";
+        QTest::newRow("duplicate keys") << "dup.json" << QByteArray(R"({"a":{"b":1,"b":2,"c":0,"c":0}})") << true << ""
+                                        << "{\"a\":{\"b\":2,\"c\":0}}"
+                                        << "dup.json"
+                                        << "2 duplicate keys: only the last of each is kept when saving (first: "
+                                           "root.a.b)";
+    }
+    void relaxedReading()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, open);
+        QFETCH(QString, question);
+        QFETCH(QString, json);
+        QFETCH(QString, subtitle);
+        QFETCH(QString, notice);
+        LaunchedApp app;
+        app.document()->setSaved(true); // no question about unsaved changes
+        QTemporaryDir dir;
+        const QString path = dir.filePath(fileName);
+        if (!question.isEmpty())
+            app.prompts.confirmationAnswers.push_back({open, false});
+        if (fileName.isEmpty()) {
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(text));
+            app.delegate.openFromClipboard();
+        } else {
+            QVERIFY(writeFile(path, text));
+            app.delegate.openDocumentURL(path);
+            QVERIFY(app.waitUntilLoaded());
+        }
+        QCOMPARE(app.prompts.confirmations.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty()) {
+            QCOMPARE(app.prompts.confirmations.first().message, question);
+            QCOMPARE(app.prompts.confirmations.first().acceptText, QStringLiteral("Open"));
+        }
+        QCOMPARE(app.json(), json);
+        QCOMPARE(app.subtitle(), subtitle);
+        QCOMPARE(app.delegate.window()->statusNotice()->text(), notice);
+        QVERIFY(app.alerts.alerts.isEmpty());
+        // Saving writes plain JSON to the file, which is plain JSON from then on.
+        if (open && !fileName.isEmpty() && subtitle.endsWith(QLatin1Char('*'))) {
+            app.delegate.saveDocument();
+            QCOMPARE(QString::fromUtf8(readFile(path)), json);
+            QCOMPARE(app.subtitle(), fileName);
+        }
     }
 
     // Save asks where once; afterwards the document belongs to that file and Save writes there unasked.

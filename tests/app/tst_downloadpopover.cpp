@@ -71,6 +71,29 @@ private slots:
         QCOMPARE(app.json(), QStringLiteral("{\"new\":true}"));
     }
 
+    // A download that is not plain JSON asks as a file does; an address ending in .jsonl is JSON Lines unasked.
+    void relaxedDownload()
+    {
+        LaunchedApp app;
+        app.delegate.window()->show();
+        app.document()->setSaved(true);
+        LocalHttpServer server;
+        server.respond(200, "OK", "{\"a\": [1, 2,],}");
+        app.prompts.confirmationAnswers.push_back({true, false});
+        QVERIFY(download(app, server.url(QStringLiteral("/settings.json"))));
+        QCOMPARE(app.prompts.confirmations.size(), 1);
+        QCOMPARE(app.prompts.confirmations.first().message,
+                 QStringLiteral("This download is not plain JSON: it has trailing commas (JSON with comments). Open it "
+                                "anyway? Saving writes plain JSON."));
+        QCOMPARE(app.json(), QStringLiteral("{\"a\":[1,2]}"));
+        app.document()->setSaved(true);
+        server.respond(200, "OK", "1\n2\n");
+        QVERIFY(download(app, server.url(QStringLiteral("/events.jsonl?day=1"))));
+        QCOMPARE(app.prompts.confirmations.size(), 1);
+        QCOMPARE(app.json(), QStringLiteral("[1,2]"));
+        QCOMPARE(app.subtitle(), QStringLiteral("Untitled (JSON Lines)*"));
+    }
+
     // Every failure is one alert, closes the popover and leaves the document alone.
     void failuresAlert_data()
     {

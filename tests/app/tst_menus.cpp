@@ -147,7 +147,11 @@ private slots:
                                              "Add Row|Ctrl+=",
                                              "Remove Row|Ctrl+Backspace",
                                              "-",
-                                             "Find & Replace…|Ctrl+Alt+F"};
+                                             "Find & Replace…|Ctrl+Alt+F",
+                                             "-",
+                                             "Copy Path As>",
+                                             "Go to Path…|Ctrl+L"};
+        QTest::newRow("copy path as") << "Edit/Copy Path As" << QStringList{"jq|", "JSON Pointer|", "JSONPath|"};
         QTest::newRow("view") << "View"
                               << QStringList{"Toggle Search Panel|Ctrl+Shift+F", "Toggle Code Editor|Ctrl+Shift+E", "-",
                                              "Expand All|Ctrl+Shift+Right",      "Collapse All|Ctrl+Shift+Left",    "-",
@@ -177,7 +181,8 @@ private slots:
     void mnemonics_data()
     {
         QTest::addColumn<QString>("menu");
-        for (const char* menu : {"", "File", "File/Open Recent", "File/Export", "Edit", "View", "Tools", "Help"})
+        for (const char* menu :
+             {"", "File", "File/Open Recent", "File/Export", "Edit", "Edit/Copy Path As", "View", "Tools", "Help"})
             QTest::newRow(*menu ? menu : "menu bar") << QString::fromLatin1(menu);
     }
     void mnemonics()

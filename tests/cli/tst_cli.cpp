@@ -166,6 +166,9 @@ root[4]|Number|1e-07
             {"tree with two files", {"tree", "FILE", "FILE"}},
             {"unknown option", {"tree", "FILE", "--bogus"}},
             {"search without text", {"tree", "FILE", "--search"}},
+            {"unknown path style", {"tree", "FILE", "--path-style", "xpath"}},
+            {"path style without a style", {"tree", "FILE", "--path-style"}},
+            {"format with an unknown option", {"format", "FILE", "--bogus"}},
         };
         for (const auto& [name, arguments] : usage)
             QTest::newRow(name) << arguments << QByteArray() << 2 << QStringLiteral("Usage:");
@@ -189,6 +192,96 @@ root[4]|Number|1e-07
         QVERIFY2(message == QLatin1String("Usage:") ? run.err.contains(message) : run.err.startsWith(message),
                  qPrintable(run.err));
         QVERIFY2(run.err.trimmed().size() > message.size(), qPrintable(run.err));
+    }
+
+    // --relaxed reads JSON with comments, JSON5 and JSON Lines and says so on standard error; without it nothing
+    // changes. Duplicate keys are reported on standard error, and the command still succeeds.
+    void relaxedAndDuplicates_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // FILE stands for the input written to `fileName`
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QByteArray commented = "{\"a\": 1, // one\n}";
+        QTest::newRow("JSON with comments")
+            << QStringList{"format", "--relaxed", "FILE"} << "tsconfig.json" << commented << "{\"a\":1}\n"
+            << "read as JSON with comments: comments and trailing commas\n";
+        QTest::newRow("not without --relaxed") << QStringList{"format", "FILE"} << "tsconfig.json" << commented << ""
+                                               << "JSON content doesn't appear to be valid.";
+        QTest::newRow("JSON Lines on standard input")
+            << QStringList{"format", "-", "--relaxed"} << "" << QByteArray("1\n\n\"x\"\n{}\n") << "[1,\"x\",{}]\n"
+            << "read as JSON Lines, 3 values\n";
+        QTest::newRow("JSON5 tree") << QStringList{"tree", "--relaxed", "FILE"} << "config.json5"
+                                    << QByteArray("{a: 0x10}") << outline("root|Object|(1 items)\nroot.a|Number|16\n")
+                                    << "read as JSON5: unquoted keys and hexadecimal numbers\n";
+        QTest::newRow("JSON Lines by name")
+            << QStringList{"tree", "FILE", "--relaxed"} << "log.jsonl" << QByteArray("{\"a\": 1}") << outline(R"(
+root|Array|(1 items)
+root[0]|Object|(1 items)
+root[0].a|Number|1
+)") << "read as JSON Lines, 1 value\n";
+        const QString duplicates =
+            QStringLiteral("2 duplicate keys: only the last of each is kept when saving (first: root.a)\n");
+        QTest::newRow("duplicates, format") << QStringList{"format", "FILE"} << "dup.json"
+                                            << QByteArray(R"({"a":1,"b":0,"a":2,"a":3})") << "{\"a\":3,\"b\":0}\n"
+                                            << duplicates;
+        QTest::newRow("duplicates, tree")
+            << QStringList{"tree", "FILE"} << "dup.json" << QByteArray(R"({"a":1,"a":2,"a":3})")
+            << outline("root|Object|(3 items)\nroot.a|Number|1\nroot.a|Number|2\nroot.a|Number|3\n") << duplicates;
+    }
+    void relaxedAndDuplicates()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        arguments.replaceInStrings(QStringLiteral("FILE"),
+                                   fileName.isEmpty() ? QString() : writeInput(fileName, input));
+        const Run run = runCli(arguments, fileName.isEmpty() ? input : QByteArray());
+        QCOMPARE(run.out, out);
+        QVERIFY2(run.err.startsWith(err), qPrintable(run.err));
+        QCOMPARE(run.exitCode, out.isEmpty() ? 1 : 0);
+    }
+
+    // tree --path-style writes the path column as jq, JSON Pointer or JSONPath paths; outline is the default.
+    void pathStyles_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QString>("paths");
+        QTest::newRow("outline") << "outline"
+                                 << "root root.a b root.a b[0] root.c root.c.if";
+        QTest::newRow("jq") << "jq"
+                            << R"(. .["a b"] .["a b"][0] .c .c["if"])";
+        QTest::newRow("pointer") << "pointer"
+                                 << " /a b /a b/0 /c /c/if";
+        QTest::newRow("jsonpath") << "jsonpath"
+                                  << "$ $['a b'] $['a b'][0] $['c'] $['c']['if']";
+    }
+    void pathStyles()
+    {
+        QFETCH(QString, style);
+        QFETCH(QString, paths);
+        const QString path = writeInput(QStringLiteral("paths.json"), R"({"c":{"if":null},"a b":[1]})");
+        const Run run = runCli({QStringLiteral("tree"), path, QStringLiteral("--path-style"), style});
+        QCOMPARE(run.exitCode, 0);
+        QStringList column;
+        for (const QString& line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            column << line.section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(column.join(QLatin1Char(' ')), paths);
+    }
+
+    // Strict reading is unchanged: format refuses every case JSONTestSuite says a parser must refuse.
+    void testSuiteRefusals()
+    {
+        const QDir suite(QStringLiteral(BRACKWELL_TESTDATA_DIR "/JSONTestSuite/test_parsing"));
+        const QStringList cases = suite.entryList({QStringLiteral("n_*.json")}, QDir::Files);
+        QVERIFY(cases.size() > 150);
+        for (const QString& name : cases) {
+            const Run run = runCli({QStringLiteral("format"), suite.filePath(name)});
+            QVERIFY2(run.exitCode == 1 && run.out.isEmpty(), qPrintable(name));
+        }
     }
 
     // --help prints the usage on standard output and succeeds; --version names the program and succeeds.
