@@ -131,11 +131,12 @@ void ContentPusher::stage(const std::shared_ptr<Push>& push, QByteArray lines)
 {
     if (!m_page)
         return;
-    // Parts of whole lines of about the part length; a line longer than that makes a part of its own.
+    // Parts of whole lines of about the part length; a line longer than that makes a part of its own. The
+    // writer's parts are a little over the part length already and go as they are.
     QByteArrayView rest(lines);
     for (;;) {
         qsizetype cut = rest.size();
-        if (rest.size() > m_partLength) {
+        if (rest.size() > 2 * m_partLength) {
             const qsizetype before = rest.first(m_partLength).lastIndexOf('\n');
             cut = before > 0 ? before : rest.indexOf('\n', m_partLength);
             if (cut < 0)
