@@ -208,7 +208,7 @@ public:
     // Applies the page's text: replaces the tree when it is a document; never pushes back.
     void contentChanged(const QJsonValue& content);
     void webViewDidFinish(bool ok);
-    // The page's verdict on its text; null while the text is valid.
+    // Why the text typed in the page was not taken (the reader's error); null while it was.
     QString JsonError() const { return m_jsonError; }
 
     // --- Updates ---

@@ -37,6 +37,14 @@ public:
         m_buffer.clear();
         return !m_failed;
     }
+    // Flushes; false, with the device's reason, when any write failed.
+    bool finish(QString& why)
+    {
+        if (flush())
+            return true;
+        why = errorString();
+        return false;
+    }
     bool failed() const { return m_failed; }
     QString errorString() const { return m_device.errorString(); }
 

@@ -72,11 +72,7 @@ public:
         bigEndian(m_offsets.size(), 8);
         bigEndian(0, 8); // the top object
         bigEndian(tableOffset, 8);
-        if (!m_out.flush()) {
-            why = m_out.errorString();
-            return false;
-        }
-        return true;
+        return m_out.finish(why);
     }
 
 private:

@@ -56,11 +56,7 @@ public:
                 open(child, depth);
         }
         m_out.put("</plist>\n");
-        if (!m_out.flush()) {
-            why = m_out.errorString();
-            return false;
-        }
-        return true;
+        return m_out.finish(why);
     }
 
 private:

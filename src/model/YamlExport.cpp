@@ -316,11 +316,7 @@ public:
                 return false;
         }
         m_out.put('\n');
-        if (!m_out.flush()) {
-            why = m_out.errorString();
-            return false;
-        }
-        return true;
+        return m_out.finish(why);
     }
 
 private:
