@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>

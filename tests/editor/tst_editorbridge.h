@@ -12,8 +12,6 @@ private slots:
     void initTestCase();
 
     // The script literal the text travels in.
-    void scriptLiteralEscapesOnlyWhatEndsTheLiteral_data();
-    void scriptLiteralEscapesOnlyWhatEndsTheLiteral();
     void scriptLiteralReadsBackAsTheOriginal_data();
     void scriptLiteralReadsBackAsTheOriginal();
     void pushedTextIsTheDocumentsPrettyText();
