@@ -4,6 +4,18 @@
 // that no run touches the user's own, and opening the document in the window.
 
 #include "app/AppDelegate.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
 #include "model/Settings.h"
 
 #include <QEventLoop>
@@ -35,7 +47,7 @@ private:
 inline void openAndWait(AppDelegate& delegate, const QString& path)
 {
     QEventLoop loop;
-    QObject::connect(&delegate, &AppDelegate::isLoadingChanged, &loop, [&] {
+    QObject::connect(&delegate, &DocumentController::isLoadingChanged, &loop, [&] {
         if (!delegate.isLoading())
             loop.quit();
     });

@@ -6,6 +6,18 @@
 //   QT_QPA_PLATFORM=offscreen brackwell-editor-bench FILE
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
 #include "app/MainWindow.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
@@ -160,9 +172,9 @@ int main(int argc, char* argv[])
     AppDelegate delegate;
     delegate.window()->show();
     delegate.applicationDidFinishLaunching();
-    EditorPage* page = delegate.Webview();
+    EditorPage* page = delegate.editor()->Webview();
     if (!page || !waitFor([&] { return evaluate(page, QStringLiteral("typeof showPushedLines")) ==
-                                       QVariant(QStringLiteral("function")) && delegate.editorPushIsIdle(); })) {
+                                       QVariant(QStringLiteral("function")) && delegate.editor()->editorPushIsIdle(); })) {
         std::fprintf(stderr, "the editor page did not load\n");
         return 1;
     }
@@ -174,7 +186,7 @@ int main(int argc, char* argv[])
     delegate.openDocumentURL(path);
     waitFor([&] { return !delegate.isLoading(); });
     const double installed = clock.elapsed() / 1000.0;
-    waitFor([&] { return delegate.editorPushIsIdle(); });
+    waitFor([&] { return delegate.editor()->editorPushIsIdle(); });
     const double shown = clock.elapsed() / 1000.0;
     const double openStall = stalls.longestSeconds();
     row("open: document installed", installed, openStall);
@@ -197,11 +209,11 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the document holds no string to edit\n");
         return 1;
     }
-    QSignalSpy pushed(delegate.editorPusher(), &ContentPusher::pushed);
+    QSignalSpy pushed(delegate.editor()->editorPusher(), &ContentPusher::pushed);
     stalls.start();
     clock.start();
     scalar->setValueLabel(QStringLiteral("edited-once"));
-    waitFor([&] { return delegate.editorPushIsIdle(); });
+    waitFor([&] { return delegate.editor()->editorPushIsIdle(); });
     row("edit: page shows the edit", clock.elapsed() / 1000.0, stalls.longestSeconds());
 
     // Ten edits 20 ms apart: pushes are merged, the page ends with the last.
@@ -212,7 +224,7 @@ int main(int argc, char* argv[])
         scalar->setValueLabel(QStringLiteral("edited-%1").arg(i));
         QTest::qWait(20);
     }
-    waitFor([&] { return delegate.editorPushIsIdle(); });
+    waitFor([&] { return delegate.editor()->editorPushIsIdle(); });
     row("ten edits: page shows the last", clock.elapsed() / 1000.0, stalls.longestSeconds());
     std::printf("pushes for ten edits: %lld\n", static_cast<long long>(pushed.count()));
     if (!notice.isEmpty())

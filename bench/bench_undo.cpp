@@ -4,10 +4,22 @@
 //   QT_QPA_PLATFORM=offscreen brackwell-undo-bench FILE   (made by gen_json.py: {"count": N, "items": [...]})
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
-#include "app/FindReplaceDialog.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
+#include "app/findreplace/FindReplaceDialog.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
 #include "app/undo/UndoHistory.h"
 #include "model/Alerts.h"
 #include "model/Settings.h"
@@ -110,8 +122,8 @@ int main(int argc, char* argv[])
     row("Redo of a value edit (slowest of 10)", worstRedo * 1000, "ms", "<= 50 ms");
 
     // Replace All over about a million string values.
-    delegate.showFindReplace();
-    FindReplaceDialog* panel = delegate.findReplacePanel();
+    delegate.findReplace()->showFindReplace();
+    FindReplaceDialog* panel = delegate.findReplace()->findReplacePanel();
     panel->findField()->setText(QStringLiteral("ta"));
     panel->replaceField()->setText(QStringLiteral("TA"));
     panel->keysCheck()->setChecked(false);
@@ -120,7 +132,7 @@ int main(int argc, char* argv[])
     const QByteArray original = text();
     QElapsedTimer timer;
     timer.start();
-    delegate.performReplaceAll();
+    delegate.findReplace()->performReplaceAll();
     delegate.window()->outlineView()->viewport()->repaint();
     std::printf("Replace All \"ta\" -> \"TA\": %.3f s, history now %.1f MiB\n", seconds(timer),
                 double(history->bytes()) / 1048576.0);
@@ -136,7 +148,7 @@ int main(int argc, char* argv[])
     delegate.window()->outlineView()->selectRow(model->rowOf(items));
     const QByteArray beforeRemoval = text();
     timer.restart();
-    delegate.removeSelectedRow();
+    delegate.outline()->removeSelectedRow();
     delegate.window()->outlineView()->viewport()->repaint();
     std::printf("Remove Row of \"items\" (%lld records): %.3f s, %d rows left\n", qlonglong(items->childCount()),
                 seconds(timer), model->rowCount());

@@ -5,12 +5,24 @@
 //   QT_QPA_PLATFORM=offscreen brackwell-window-bench FILE
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
-#include "app/JqPanel.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
+#include "app/jq/JqPanel.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
-#include "app/ResultView.h"
-#include "app/SearchField.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
+#include "app/jq/ResultView.h"
+#include "app/search/SearchField.h"
 #include "model/Settings.h"
 #include "model/TreeNode.h"
 
@@ -102,21 +114,21 @@ int main(int argc, char* argv[])
     }
     row("search keystroke (slowest)", worst, "<= 0.3 s");
     timer.restart();
-    delegate.setSearchPredicateRegularExpressions(true);
+    delegate.search()->setRegularExpressions(true);
     paintOutline(delegate);
     row("the same text as a regular expression", double(timer.nsecsElapsed()) / 1e9, "");
-    delegate.setSearchPredicateRegularExpressions(false);
+    delegate.search()->setRegularExpressions(false);
     timer.restart();
     field->clear();
     paintOutline(delegate);
     row("clearing the search", double(timer.nsecsElapsed()) / 1e9, "<= 0.3 s");
 
     timer.restart();
-    delegate.collapseAllRows();
+    delegate.outline()->collapseAllRows();
     paintOutline(delegate);
     row("Collapse All", double(timer.nsecsElapsed()) / 1e9, "");
     timer.restart();
-    delegate.expandAllRows();
+    delegate.outline()->expandAllRows();
     paintOutline(delegate);
     row("Expand All", double(timer.nsecsElapsed()) / 1e9, "");
 
@@ -135,23 +147,23 @@ int main(int argc, char* argv[])
     std::printf("%-44s %9.0f MiB (goal <= 1024 MiB)\n", "peak resident memory", peakResidentMiB());
 
     // jq: "." over the whole document, from Run to the result on screen; the window keeps its event loop.
-    delegate.showJQPanel();
-    JqPanel* panel = delegate.jqPanel();
+    delegate.jq()->showJQPanel();
+    JqPanel* panel = delegate.jq()->jqPanel();
     panel->commandField()->setText(QStringLiteral("."));
     QEventLoop jqLoop;
-    QObject::connect(&delegate, &AppDelegate::jqRunFinished, &jqLoop, &QEventLoop::quit);
+    QObject::connect(&delegate, &JqController::jqRunFinished, &jqLoop, &QEventLoop::quit);
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
     ticker.start(100);
     timer.restart();
-    delegate.executeJQ();
+    delegate.jq()->executeJQ();
     jqLoop.exec();
     panel->resultView()->viewport()->repaint();
     const double jq = double(timer.nsecsElapsed()) / 1e9;
     ticker.stop();
     std::printf("jq result: %d lines, status \"%s\"\n", panel->resultView()->lineCount(),
-                qPrintable(delegate.JQmessage()));
+                qPrintable(delegate.jq()->JQmessage()));
     row("jq \".\" from Run to the result shown", jq, "");
     std::printf("%-44s %9d (one every 0.1 s while jq ran)\n", "event loop ticks during the run", ticks);
     std::printf("%-44s %9.0f MiB\n", "peak resident memory after jq", peakResidentMiB());
@@ -163,7 +175,7 @@ int main(int argc, char* argv[])
         const QString target = exports.filePath(QStringLiteral("export.") + ExportFormats::extensions(format).first());
         QEventLoop exportLoop;
         bool written = false;
-        const auto connection = QObject::connect(&delegate, &AppDelegate::exportFinished, &exportLoop, [&](bool ok) {
+        const auto connection = QObject::connect(&delegate, &ExportController::exportFinished, &exportLoop, [&](bool ok) {
             written = ok;
             exportLoop.quit();
         });
@@ -174,7 +186,7 @@ int main(int argc, char* argv[])
         beat.start(5);
         sinceTick.start();
         timer.restart();
-        if (delegate.writeExport(target, format))
+        if (delegate.exports()->writeExport(target, format))
             exportLoop.exec();
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         beat.stop();

@@ -1,92 +1,140 @@
-// The controller's core: construction, start-up, the tree notifications and installing documents.
 #include "app/AppDelegate.h"
 
-#include "app/AboutDialog.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
-#include "app/SearchField.h"
-#include "app/UpdaterDialogs.h"
+#include "app/Prompts.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/menus/MenuTable.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
 #include "app/undo/UndoHistory.h"
-#include "editor/ContentPusher.h"
-#include "editor/PageEditReader.h"
-#include "model/Alerts.h"
-#include "model/Dialect.h"
-#include "model/Log.h"
+#include "model/Document.h"
 #include "model/Notifications.h"
-#include "model/SearchSettings.h"
-#include "model/Settings.h"
-#include "newsletter/MailingListManager.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QAction>
 #include <QLineEdit>
-#include <QMenu>
-#include <QProgressBar>
-#include <QTimer>
-#include <QToolButton>
-#include <QWebEngineView>
-#include <tuple>
+#include <QMenuBar>
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_unique<MainWindow>())
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent), m_window(std::make_unique<MainWindow>()), m_outlineModel(std::make_unique<OutlineModel>()),
+      m_undo(std::make_unique<UndoHistory>()), m_dialogPrompts(std::make_unique<DialogPrompts>(m_window.get())),
+      m_workspace(std::make_unique<Workspace>(*m_window, *m_outlineModel, *m_undo, *m_dialogPrompts))
 {
-    m_outlineModel = new OutlineModel(this);
-    m_undo = new UndoHistory(this);
-    m_window->setUndoActions(m_undo->undoAction(), m_undo->redoAction());
-    connect(m_outlineModel, &OutlineModel::nodeEdited, this, &AppDelegate::recordCellEdit);
-    connect(m_undo, &UndoHistory::stepApplied, this, &AppDelegate::showEditStep);
-    m_pusher = new ContentPusher([this] { return m_document ? m_document->root() : nullptr; }, this);
-    m_pageEdits = new PageEditReader(
-        *m_pusher, [this] { return m_document ? m_document->root() : nullptr; },
-        [this](std::unique_ptr<Document> document, std::optional<ParseError> error) {
-            readPageText(std::move(document), std::move(error));
-        },
-        this);
-    // A push replaces whatever text the page held, and with it the error about that text.
-    connect(m_pusher, &ContentPusher::pushed, this, [this] {
-        if (m_pusher->pageHoldsDocument())
-            setJsonError(QString());
-    });
-    m_window->outlineView()->setOutlineModel(m_outlineModel);
-    m_dialogPrompts = std::make_unique<DialogPrompts>(m_window.get());
-    m_prompts = m_dialogPrompts.get();
-    // The updater lives for the whole run and is started while the application is being built.
-    m_updaterDialogs = std::make_unique<UpdaterDialogs>(m_window.get());
-    m_updater = std::make_unique<Updater>(Updater::configuredFeed(), QStringLiteral(BRACKWELL_VERSION));
-    m_updater->setUi(m_updaterDialogs.get());
-    m_updater->start();
+    Workspace& workspace = *m_workspace;
+    m_exports = std::make_unique<ExportController>(workspace);
+    m_documents = std::make_unique<DocumentController>(workspace, *m_exports);
+    m_outline = std::make_unique<OutlineController>(workspace);
+    m_search = std::make_unique<SearchController>(workspace, *m_outline);
+    m_paths = std::make_unique<PathController>(workspace, *m_outline, *m_search);
+    m_editor = std::make_unique<EditorController>(workspace, *m_outline);
+    m_jq = std::make_unique<JqController>(workspace);
+    m_downloads = std::make_unique<DownloadController>(workspace, *m_documents);
+    m_findReplace = std::make_unique<FindReplaceController>(workspace, *m_outline, *m_editor);
+    m_newsletter = std::make_unique<NewsletterController>(workspace);
 
-    // The filter settings start from this controller's initial state.
-    SearchSettings& settings = SearchSettings::current();
-    settings.text.clear();
-    settings.caseSensitive = m_searchCaseSensitive;
-    settings.regularExpression = m_searchRegularExpressions;
-    settings.rowIcons = m_showRowIcons;
-    TreeNode::compileSearchExpression();
+    m_window->outlineView()->setOutlineModel(m_outlineModel.get());
+    connect(m_window->outlineView()->selectionModel(), &QItemSelectionModel::selectionChanged, m_outline.get(),
+            &OutlineController::selectionChanged);
+    connect(m_outlineModel.get(), &OutlineModel::nodeEdited, m_outline.get(), &OutlineController::recordCellEdit);
+    connect(m_undo.get(), &UndoHistory::stepApplied, m_outline.get(), &OutlineController::showEditStep);
+    connect(&workspace, &Workspace::documentInstalled, this, &AppDelegate::documentInstalled);
 
-    connectWindow();
+    m_menus = std::make_unique<MainMenus>();
+    m_menus->build(m_window->menuBar(), m_window.get(), mainMenuTable(*this));
+    OutlineView* outlineView = m_window->outlineView();
+    m_menus->buildInto(outlineView, outlineMenuTable(*this));
+    outlineView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_documents->setRecentMenu(m_menus->menu(QStringLiteral("File/Open Recent")));
+    connect(m_outline.get(), &OutlineController::showRowIconsChanged, m_menus.get(),
+            [this] { m_menus->action(MenuCommand::ShowRowIcons)->setChecked(m_outline->showRowIcons()); });
     if (qApp)
         qApp->installEventFilter(this);
 }
 
 AppDelegate::~AppDelegate()
 {
-    // The window goes first, and says nothing on its way: losing focus would otherwise record a search
-    // in a controller that is half gone.
+    // The window goes first, and says nothing on its way: losing focus would otherwise record a search, and an
+    // outline editor still open would commit its text, in controllers whose window is half gone.
     m_window->setCloseGuard({});
-    if (m_mailingList)
-        m_mailingList->disconnect(this);
+    const QList<QObject*> receivers{this,           m_workspace.get(), m_documents.get(), m_outline.get(),
+                                    m_search.get(), m_paths.get(),     m_editor.get(),    m_jq.get(),
+                                    m_downloads.get(), m_findReplace.get(), m_newsletter.get(), m_menus.get()};
     for (QObject* child : m_window->findChildren<QObject*>())
-        QObject::disconnect(child, nullptr, this, nullptr);
-    // An outline editor still open commits its text as the window goes; the change must not reach a
-    // controller whose window is half gone.
+        for (QObject* receiver : receivers)
+            QObject::disconnect(child, nullptr, receiver, nullptr);
     QObject::disconnect(Notifications::instance(), nullptr, this, nullptr);
     m_window.reset();
     // The outline and the history refer into the document's tree; let go of it before the tree is freed.
     m_outlineModel->setRoot(nullptr);
     m_undo->reset(nullptr);
+}
+
+void AppDelegate::setPrompts(Prompts* prompts)
+{
+    m_workspace->setPrompts(prompts);
+}
+
+Document* AppDelegate::TheDocument() const
+{
+    return m_workspace->document();
+}
+
+TreeNode* AppDelegate::CurrentNode() const
+{
+    return m_outline->currentNode();
+}
+
+QString AppDelegate::CurrentPath() const
+{
+    return m_outline->currentPath();
+}
+
+bool AppDelegate::isLoading() const
+{
+    return m_documents->isLoading();
+}
+
+QString AppDelegate::windowSubtitle() const
+{
+    return m_documents->windowSubtitle();
+}
+
+bool AppDelegate::loadJSONString(const QString& text)
+{
+    return m_documents->loadJSONString(text);
+}
+
+void AppDelegate::openDocumentURL(const QString& path)
+{
+    m_documents->openDocumentURL(path);
+}
+
+bool AppDelegate::openFile(const QString& path)
+{
+    return m_documents->openFile(path);
+}
+
+void AppDelegate::openFiles(const QStringList& paths)
+{
+    m_documents->openFiles(paths);
+}
+
+void AppDelegate::openURLs(const QList<QUrl>& urls)
+{
+    m_documents->openURLs(urls);
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
@@ -95,7 +143,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     // shortcuts they would remove, collapse or expand outline rows instead. Undo and Redo there take back
     // typing, not the document's edits. The focus widget is asked rather than `watched`, which may be one of
     // the web engine's internal objects.
-    if (event->type() == QEvent::ShortcutOverride && isTextEditor(QApplication::focusWidget())) {
+    QWidget* focus = QApplication::focusWidget();
+    const bool inText = focus && (qobject_cast<QLineEdit*>(focus) || m_editor->isEditorWidget(focus));
+    if (event->type() == QEvent::ShortcutOverride && inText) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
             key->matches(QKeySequence::DeleteStartOfWord) || key->matches(QKeySequence::DeleteEndOfWord) ||
@@ -108,132 +158,23 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-bool AppDelegate::isTextEditor(QWidget* widget) const
-{
-    if (!widget)
-        return false;
-    if (qobject_cast<QLineEdit*>(widget))
-        return true;
-    return m_editorView && (widget == m_editorView || m_editorView->isAncestorOf(widget));
-}
-
-void AppDelegate::setPrompts(Prompts* prompts)
-{
-    m_prompts = prompts ? prompts : m_dialogPrompts.get();
-}
-
-Prompts& AppDelegate::prompts()
-{
-    return *m_prompts;
-}
-
-void AppDelegate::connectWindow()
-{
-    MainWindow* window = m_window.get();
-    SearchField* field = window->searchField();
-    connect(field, &QLineEdit::textChanged, this, &AppDelegate::setSearchPredicateValue);
-    // The filter follows every keystroke; a search counts as made once the user commits it.
-    connect(field, &QLineEdit::editingFinished, this, [this] {
-        if (!m_searchValue.isEmpty()) {
-            addRecentSearch(m_searchValue);
-            updateSearchMenu();
-        }
-    });
-    connect(this, &AppDelegate::SearchPredicateValueChanged, field, [this, field] {
-        if (field->text() != m_searchValue)
-            field->setText(m_searchValue);
-    });
-
-    QToolButton* caseButton = window->caseSensitiveButton();
-    caseButton->setChecked(m_searchCaseSensitive);
-    connect(caseButton, &QToolButton::toggled, this, &AppDelegate::setSearchPredicateCaseSensitive);
-    connect(this, &AppDelegate::SearchPredicateCaseSensitiveChanged, caseButton,
-            [this, caseButton] { caseButton->setChecked(m_searchCaseSensitive); });
-    QToolButton* regexButton = window->regularExpressionButton();
-    regexButton->setChecked(m_searchRegularExpressions);
-    connect(regexButton, &QToolButton::toggled, this, &AppDelegate::setSearchPredicateRegularExpressions);
-    connect(this, &AppDelegate::SearchPredicateRegularExpressionsChanged, regexButton,
-            [this, regexButton] { regexButton->setChecked(m_searchRegularExpressions); });
-
-    connect(this, &AppDelegate::isLoadingChanged, window->busyIndicator(),
-            [this, window] { window->busyIndicator()->setVisible(m_isLoading); });
-
-    connect(window->outlineView()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &AppDelegate::outlineViewSelectionDidChange);
-
-    connect(window->newAction(), &QAction::triggered, this, &AppDelegate::newDocument);
-    connect(window->openAction(), &QAction::triggered, this, &AppDelegate::openDocument);
-    connect(window->recentMenu(), &QMenu::aboutToShow, this, &AppDelegate::updateRecentMenu);
-    connect(window->saveAction(), &QAction::triggered, this, &AppDelegate::saveDocument);
-    connect(window->saveAsAction(), &QAction::triggered, this, &AppDelegate::saveDocumentAs);
-    connect(window->exportXmlAction(), &QAction::triggered, this, &AppDelegate::exportToXML);
-    connect(window->exportYamlAction(), &QAction::triggered, this, &AppDelegate::exportToYAML);
-    connect(window->exportPlistXmlAction(), &QAction::triggered, this, &AppDelegate::exportToPlistXML);
-    connect(window->exportPlistBinaryAction(), &QAction::triggered, this, &AppDelegate::exportToPlistBinary);
-    connect(window->exportPlistOpenStepAction(), &QAction::triggered, this, &AppDelegate::exportToPlistOpenStep);
-    connect(window->quitAction(), &QAction::triggered, window, &QWidget::close);
-    // Cut, Copy and Paste act on the text field that has the focus, or on the code editor.
-    for (auto [action, slot, pageAction] :
-         {std::tuple{window->cutAction(), "cut", QWebEnginePage::Cut},
-          std::tuple{window->copyAction(), "copy", QWebEnginePage::Copy},
-          std::tuple{window->pasteAction(), "paste", QWebEnginePage::Paste}}) {
-        connect(action, &QAction::triggered, this, [this, slot, pageAction] {
-            QWidget* focus = QApplication::focusWidget();
-            if (focus && m_editorView && (focus == m_editorView || m_editorView->isAncestorOf(focus)))
-                m_editorView->triggerPageAction(pageAction);
-            else if (focus)
-                QMetaObject::invokeMethod(focus, slot);
-        });
-    }
-    connect(window->downloadButton(), &QToolButton::clicked, this,
-            [this, window] { toggleDownloadPopover(window->downloadButton()); });
-    connect(window->checkForUpdatesAction(), &QAction::triggered, this, &AppDelegate::checkForUpdates);
-    connect(window->aboutAction(), &QAction::triggered, this, [window] {
-        auto* about = new AboutDialog(window);
-        about->setAttribute(Qt::WA_DeleteOnClose);
-        about->open();
-    });
-    connect(window->addRowAction(), &QAction::triggered, this, &AppDelegate::addForSelectedRow);
-    connect(window->removeRowAction(), &QAction::triggered, this, &AppDelegate::removeSelectedRow);
-    window->setCloseGuard([this] { return windowShouldClose(); });
-}
-
 void AppDelegate::applicationDidFinishLaunching()
 {
     if (m_launched)
         return;
     m_launched = true;
-    setupWebview();
-    if (!m_document && loadJSONString(QStringLiteral("{}")))
-        m_documentIsBlank = true;
-    updateWindowSubtitle();
+    m_editor->launch();
+    if (!m_workspace->document() && loadJSONString(QStringLiteral("{}")))
+        m_workspace->setDocumentIsBlank(true);
+    m_documents->updateWindowSubtitle();
 
     auto* notifications = Notifications::instance();
     connect(notifications, &Notifications::treeDataChanged, this, &AppDelegate::treeDataChanged);
-    connect(notifications, &Notifications::savedStatusChanged, this, &AppDelegate::updateWindowSubtitle);
-    connect(notifications, &Notifications::reloadCurrentRow, this, &AppDelegate::reloadCurrentRow);
-    // The timed first push. The page also gets the text when it has finished loading, so this one goes out
-    // only when that has not happened: pushing again would throw away what the user typed meanwhile.
-    QTimer::singleShot(2000, this, [this] { m_pusher->requestIfBehind(); });
-
-    setupOutlineContextMenu();
-    m_recentSearches = Settings::instance().recentSearches();
-    while (m_recentSearches.size() > maxRecentSearches())
-        m_recentSearches.removeLast();
-    emit recentSearchesChanged();
-    setupSearchMenu();
-    setupMainMenu();
-    connectMailingList();
-}
-
-void AppDelegate::setUpdaterUi(UpdaterUi* ui)
-{
-    m_updater->setUi(ui ? ui : m_updaterDialogs.get());
-}
-
-void AppDelegate::checkForUpdates()
-{
-    m_updater->checkForUpdates();
+    connect(notifications, &Notifications::savedStatusChanged, m_documents.get(),
+            &DocumentController::updateWindowSubtitle);
+    connect(notifications, &Notifications::reloadCurrentRow, m_outline.get(), &OutlineController::reloadCurrentRow);
+    m_search->launch();
+    m_newsletter->launch(m_menus->menu(QStringLiteral("Help")));
 }
 
 void AppDelegate::applicationShouldHandleReopen()
@@ -251,121 +192,22 @@ void AppDelegate::doReopenWindow()
     m_window->activateWindow();
 }
 
+void AppDelegate::documentInstalled()
+{
+    Document* document = m_workspace->document();
+    m_window->statusNotice()->clear();
+    m_undo->reset(document);
+    m_outline->showTree(document ? document->root() : nullptr);
+    m_editor->documentInstalled();
+}
+
 void AppDelegate::treeDataChanged()
 {
-    if (!m_document)
+    Document* document = m_workspace->document();
+    if (!document)
         return;
-    // A renamed node or ancestor changes the selected node's path.
-    if (m_currentNode)
-        setCurrentPath(m_currentNode->path());
-    m_pageEdits->cancel();
-    updateWebviewContent();
-    m_documentIsBlank = false;
-    m_document->setSaved(false);
-}
-
-bool AppDelegate::isUnsaved() const
-{
-    return m_document && !m_document->saved();
-}
-
-void AppDelegate::installDocument(std::unique_ptr<Document> document)
-{
-    // The old tree stays alive until the outline and the selection have let go of it.
-    std::unique_ptr<Document> old = std::move(m_document);
-    m_document = std::move(document);
-    m_window->statusNotice()->clear();
-    m_undo->reset(m_document.get());
-    showTree(m_document ? m_document->root() : nullptr);
-    emit TheDocumentChanged();
-    m_pageEdits->cancel();
-    updateWebviewContent();
-}
-
-void AppDelegate::showTree(TreeNode* root)
-{
-    m_pusher->treeReplaced();
-    if (m_currentNode)
-        m_currentNode->setSelected(false);
-    setCurrentNode(nullptr);
-    m_outlineModel->setRoot(root);
-    outlineViewSelectionDidChange();
-}
-
-void AppDelegate::showLoadFailure()
-{
-    Alerts::present({QStringLiteral("Something went wrong!"),
-                     QStringLiteral("JSON content doesn't appear to be valid."), Alert::Style::Critical});
-}
-
-bool AppDelegate::loadJSONString(const QString& text)
-{
-    ParseError error;
-    std::unique_ptr<Document> document = Document::documentFromText(text, &error);
-    if (!document) {
-        BW_LOG_ERROR("loadJSONString(_:)", error.description());
-        showLoadFailure();
-        return false;
-    }
-    installDocument(std::move(document));
-    m_documentIsBlank = false;
-    updateWindowSubtitle();
-    return true;
-}
-
-void AppDelegate::openDocumentURL(const QString& path)
-{
-    setLoading(true);
-    setSubtitle(QStringLiteral("Loading ") + QFileInfo(path).fileName() + QChar(0x2026));
-    const quint64 generation = ++m_loadGeneration;
-    Document::loadDocumentAsync(
-        path, this,
-        [this, path, generation](std::unique_ptr<Document> document, std::optional<ParseError> error) {
-            if (generation != m_loadGeneration)
-                return; // a later open replaced this one
-            setLoading(false);
-            if (!document) {
-                BW_LOG_ERROR("openDocumentURL(_:)", error ? error->description() : QString());
-                updateWindowSubtitle();
-                showLoadFailure();
-                return;
-            }
-            if (installReadDocument(std::move(document), ReadSource::File, path))
-                Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
-            else
-                updateWindowSubtitle();
-        },
-        Document::Reading::Relaxed);
-}
-
-void AppDelegate::setLoading(bool loading)
-{
-    if (m_isLoading == loading)
-        return;
-    m_isLoading = loading;
-    emit isLoadingChanged();
-}
-
-void AppDelegate::updateWindowSubtitle()
-{
-    // While a file is read the subtitle says so; the read's completion sets it again.
-    if (!m_document || m_isLoading)
-        return;
-    const auto name = m_document->name();
-    if (!name)
-        return;
-    // A document read from JSON with comments, JSON5 or JSON Lines says so until it is saved as JSON.
-    const Dialect dialect = m_document->readReport().dialect;
-    const QString shown =
-        dialect == Dialect::Json ? *name : *name + QStringLiteral(" (%1)").arg(Dialects::name(dialect));
-    setSubtitle(m_document->saved() ? shown : shown + QLatin1Char('*'));
-}
-
-void AppDelegate::setSubtitle(const QString& subtitle)
-{
-    m_window->showSubtitle(subtitle, isUnsaved() && subtitle.endsWith(QLatin1Char('*')));
-    if (m_subtitle == subtitle)
-        return;
-    m_subtitle = subtitle;
-    emit windowSubtitleChanged();
+    m_outline->treeDataChanged();
+    m_editor->treeDataChanged();
+    m_workspace->setDocumentIsBlank(false);
+    document->setSaved(false);
 }

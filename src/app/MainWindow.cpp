@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
-#include "app/OutlineView.h"
-#include "app/SearchField.h"
+#include "app/outline/OutlineView.h"
+#include "app/search/SearchField.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -101,55 +101,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_statusNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(m_statusNotice, 1);
 
-    buildMenus();
-}
-
-void MainWindow::setUndoActions(QAction* undo, QAction* redo)
-{
-    QAction* first = m_editMenu->actions().value(0);
-    m_editMenu->insertAction(first, undo);
-    m_editMenu->insertAction(first, redo);
-    m_editMenu->insertSeparator(first);
-}
-
-void MainWindow::buildMenus()
-{
-    auto add = [](QMenu* menu, const QString& title, const QKeySequence& keys = {}) {
-        QAction* action = menu->addAction(title);
-        action->setShortcut(keys);
-        return action;
-    };
-    m_fileMenu = menuBar()->addMenu(tr("&File"));
-    m_newAction = add(m_fileMenu, tr("&New"), QKeySequence::New);
-    m_openAction = add(m_fileMenu, tr("&Open…"), QKeySequence::Open);
-    m_recentMenu = m_fileMenu->addMenu(tr("Open &Recent"));
-    m_fileMenu->addSeparator();
-    m_saveAction = add(m_fileMenu, tr("&Save"), QKeySequence::Save);
-    m_saveAsAction = add(m_fileMenu, tr("Save &As…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    m_exportMenu = m_fileMenu->addMenu(tr("&Export"));
-    m_exportXml = add(m_exportMenu, tr("&XML…"));
-    m_exportYaml = add(m_exportMenu, tr("&YAML…"));
-    m_exportMenu->addSeparator();
-    m_exportPlistXml = add(m_exportMenu, tr("&Property List (XML)…"));
-    m_exportPlistBinary = add(m_exportMenu, tr("Property List (&Binary)…"));
-    m_exportPlistOpenStep = add(m_exportMenu, tr("Property List (&OpenStep)…"));
-    m_fileMenu->addSeparator();
-    m_quitAction = add(m_fileMenu, tr("&Quit"), QKeySequence::Quit);
-    m_quitAction->setMenuRole(QAction::QuitRole);
-
-    m_editMenu = menuBar()->addMenu(tr("&Edit"));
-    // For the text fields: the search field, the cell editors and the panels.
-    m_cutAction = add(m_editMenu, tr("Cu&t"), QKeySequence::Cut);
-    m_copyAction = add(m_editMenu, tr("&Copy"), QKeySequence::Copy);
-    m_pasteAction = add(m_editMenu, tr("&Paste"), QKeySequence::Paste);
-    m_editMenu->addSeparator();
-    m_addRowAction = add(m_editMenu, tr("&Add Row"), QKeySequence(Qt::CTRL | Qt::Key_Equal));
-    m_removeRowAction = add(m_editMenu, tr("Re&move Row"));
-
-    m_helpMenu = menuBar()->addMenu(tr("&Help"));
-    m_checkForUpdatesAction = add(m_helpMenu, tr("Check for &Updates…"));
-    m_aboutAction = add(m_helpMenu, tr("&About Brackwell"));
-    m_aboutAction->setMenuRole(QAction::AboutRole);
 }
 
 void MainWindow::showSubtitle(const QString& subtitle, bool modified)

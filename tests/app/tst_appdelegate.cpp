@@ -1,10 +1,10 @@
 #include "AppTestSupport.h"
 #include "TestSupport.h"
-#include "app/GoToPathDialog.h"
+#include "app/paths/GoToPathDialog.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
-#include "app/SearchField.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
+#include "app/search/SearchField.h"
 #include "model/Notifications.h"
 
 #include <QClipboard>
@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(s.json(), QStringLiteral("{}"));
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
         QVERIFY(s.delegate.window()->windowTitle().contains(QStringLiteral("Untitled")));
-        QVERIFY(s.delegate.windowShouldClose());
+        QVERIFY(s.delegate.documents()->windowShouldClose());
         QVERIFY(s.prompts.saveQuestions.isEmpty());
 
         QVERIFY(!s.delegate.loadJSONString(QStringLiteral("{\"a\": [1,")));
@@ -127,7 +127,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("data.json"));
         QVERIFY(writeFile(path, content));
         QProgressBar* busy = s.delegate.window()->busyIndicator();
-        QSignalSpy loading(&s.delegate, &AppDelegate::isLoadingChanged);
+        QSignalSpy loading(s.delegate.documents(), &DocumentController::isLoadingChanged);
 
         s.delegate.openDocumentURL(path);
         QVERIFY(s.delegate.isLoading());
@@ -372,7 +372,7 @@ private slots:
         QVERIFY(s.delegate.loadJSONString(json));
         s.view()->selectRow(row);
         for (int i = 0; i < adds; ++i)
-            s.delegate.addForSelectedRow();
+            s.delegate.outline()->addForSelectedRow();
         QCOMPARE(s.rowNames(), rows);
         QCOMPARE(s.delegate.CurrentPath(), selected);
         QCOMPARE(s.flaggedRows(), QList<int>{s.view()->selectedRow()});
@@ -409,7 +409,7 @@ private slots:
         QVERIFY(s.delegate.loadJSONString(json));
         s.delegate.TheDocument()->setSaved(true);
         s.view()->selectRow(row);
-        s.delegate.removeSelectedRow();
+        s.delegate.outline()->removeSelectedRow();
         QCOMPARE(s.rowNames(), rows);
         QCOMPARE(s.delegate.CurrentPath(), selected);
         QCOMPARE(s.delegate.CurrentPath().isNull(), selected.isNull());
@@ -451,14 +451,14 @@ private slots:
         clipboard->setText(QStringLiteral("before"));
         s.view()->selectRow(row);
         if (command == QLatin1String("json")) {
-            s.delegate.copyNodeAsJSON();
+            s.delegate.outline()->copyNodeAsJSON();
         } else if (command == QLatin1String("path")) {
-            s.delegate.copyNodePath();
+            s.delegate.paths()->copyNodePath();
         } else {
             // Copy Path As is the same submenu in the outline's menu and in Edit.
-            QMenu* pathMenu = s.delegate.copyPathAsMenu();
+            QMenu* pathMenu = s.delegate.paths()->copyPathAsMenu();
             QVERIFY(s.view()->actions().contains(pathMenu->menuAction()));
-            QVERIFY(s.delegate.window()->editMenu()->actions().contains(pathMenu->menuAction()));
+            QVERIFY(s.delegate.menus()->menu(QStringLiteral("Edit"))->actions().contains(pathMenu->menuAction()));
             const QList<QAction*> items = pathMenu->actions();
             const auto item = std::find_if(items.begin(), items.end(), [&](QAction* action) {
                 return action->text().remove(QLatin1Char('&')) == command;
@@ -467,9 +467,9 @@ private slots:
             (*item)->trigger();
         }
         QCOMPARE(clipboard->text(), copied);
-        QMessageBox* box = s.delegate.transientNotice();
+        QMessageBox* box = s.delegate.outline()->transientNotice();
         QCOMPARE(box ? box->windowTitle() + QStringLiteral(": ") + box->text() : QString(), notice);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.delegate.transientNotice(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.delegate.outline()->transientNotice(), 3000);
     }
 
     // Go to Path takes any of the path forms, selects the node's row and scrolls to it, opening collapsed
@@ -493,10 +493,10 @@ private slots:
         Session s;
         QVERIFY(s.delegate.loadJSONString(QStringLiteral("{\"o\":{\"a\":[1,2]},\"s\":\"x\"}")));
         s.model()->setExpanded(1, false); // "o"
-        s.delegate.setSearchPredicateValue(search);
+        s.delegate.search()->setValue(search);
         s.view()->selectRow(0);
-        s.delegate.showGoToPath();
-        GoToPathDialog* dialog = s.delegate.goToPathDialog();
+        s.delegate.paths()->showGoToPath();
+        GoToPathDialog* dialog = s.delegate.paths()->goToPathDialog();
         QVERIFY(dialog && dialog->isVisible());
         dialog->pathField()->setText(path);
         dialog->goButton()->click();
@@ -508,7 +508,7 @@ private slots:
         }
         QCOMPARE(s.delegate.CurrentPath(), selected);
         QCOMPARE(s.model()->nodeAt(s.view()->selectedRow()), s.delegate.CurrentNode());
-        QCOMPARE(s.delegate.SearchPredicateValue(), QString());
+        QCOMPARE(s.delegate.search()->value(), QString());
         QVERIFY(!dialog->isVisible());
     }
 
@@ -538,11 +538,11 @@ private slots:
         QFETCH(QStringList, rows);
         Session s;
         QVERIFY(s.delegate.loadJSONString(kFruits));
-        s.delegate.setSearchPredicateCaseSensitive(caseSensitive);
-        s.delegate.setSearchPredicateRegularExpressions(regex);
-        s.delegate.setSearchPredicateValue(text);
+        s.delegate.search()->setCaseSensitive(caseSensitive);
+        s.delegate.search()->setRegularExpressions(regex);
+        s.delegate.search()->setValue(text);
         QCOMPARE(s.rowNames(), rows);
-        QVERIFY(s.delegate.SearchErrorMessage().isNull());
+        QVERIFY(s.delegate.search()->errorMessage().isNull());
         QCOMPARE(s.delegate.window()->searchField()->text(), text);
     }
 
@@ -559,18 +559,18 @@ private slots:
         Session s;
         SearchField* field = s.delegate.window()->searchField();
         const QColor normal = field->palette().color(QPalette::Text);
-        s.delegate.setSearchPredicateRegularExpressions(true);
-        s.delegate.setSearchPredicateValue(QStringLiteral("("));
-        QVERIFY(!s.delegate.SearchErrorMessage().isNull());
+        s.delegate.search()->setRegularExpressions(true);
+        s.delegate.search()->setValue(QStringLiteral("("));
+        QVERIFY(!s.delegate.search()->errorMessage().isNull());
         QVERIFY(field->toolTip().startsWith(QStringLiteral("Invalid regex: ")));
         QVERIFY(field->showsError());
         QCOMPARE(field->palette().color(QPalette::Text), QColor(Qt::red));
 
         if (clearText)
-            s.delegate.setSearchPredicateValue(QString());
+            s.delegate.search()->setValue(QString());
         else
-            s.delegate.setSearchPredicateRegularExpressions(false);
-        QVERIFY(s.delegate.SearchErrorMessage().isNull());
+            s.delegate.search()->setRegularExpressions(false);
+        QVERIFY(s.delegate.search()->errorMessage().isNull());
         QVERIFY(field->toolTip().isEmpty());
         QVERIFY(!field->showsError());
         QCOMPARE(field->palette().color(QPalette::Text), normal);
@@ -583,14 +583,14 @@ private slots:
         QVERIFY(s.delegate.loadJSONString(kFruits));
         SearchField* field = s.delegate.window()->searchField();
         QTest::keyClicks(field, QStringLiteral("cherr"));
-        QCOMPARE(s.delegate.SearchPredicateValue(), QStringLiteral("cherr"));
+        QCOMPARE(s.delegate.search()->value(), QStringLiteral("cherr"));
         QCOMPARE(s.rowNames(), (QStringList{"root", "fruits", "[2]"}));
         QTest::keyClick(field, Qt::Key_Backspace);
-        QCOMPARE(s.delegate.SearchPredicateValue(), QStringLiteral("cher"));
-        QVERIFY(s.delegate.recentSearches().isEmpty());
+        QCOMPARE(s.delegate.search()->value(), QStringLiteral("cher"));
+        QVERIFY(s.delegate.search()->recentSearches().isEmpty());
         QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(s.delegate.recentSearches(), QStringList{"cher"});
-        QCOMPARE(s.delegate.searchMenu()->actions().first()->text(), QStringLiteral("cher"));
+        QCOMPARE(s.delegate.search()->recentSearches(), QStringList{"cher"});
+        QCOMPARE(s.delegate.search()->searchMenu()->actions().first()->text(), QStringLiteral("cher"));
     }
 
     // Recent searches: most recent first, exact duplicates merged, at most ten, kept for the next launch.
@@ -598,26 +598,26 @@ private slots:
     {
         Session s;
         for (const char* text : {"alpha", "Alpha", "alpha", ""})
-            s.delegate.addRecentSearch(QString::fromLatin1(text));
-        QCOMPARE(s.delegate.recentSearches(), (QStringList{"alpha", "Alpha"}));
+            s.delegate.search()->addRecentSearch(QString::fromLatin1(text));
+        QCOMPARE(s.delegate.search()->recentSearches(), (QStringList{"alpha", "Alpha"}));
         QStringList expected;
         for (int i = 0; i < 11; ++i) {
-            s.delegate.addRecentSearch(QString::number(i));
+            s.delegate.search()->addRecentSearch(QString::number(i));
             expected.prepend(QString::number(i));
         }
         expected.removeLast();
-        QCOMPARE(s.delegate.recentSearches(), expected);
+        QCOMPARE(s.delegate.search()->recentSearches(), expected);
         QCOMPARE(Settings::instance().store().value(kRecentSearchesKey).toStringList(), expected);
 
         s.settings.reopen();
         AppDelegate next;
         next.applicationDidFinishLaunching();
-        QCOMPARE(next.recentSearches(), expected);
+        QCOMPARE(next.search()->recentSearches(), expected);
         // A longer list stored by someone else is cut to ten at launch.
         Settings::instance().store().setValue(kRecentSearchesKey, expected + QStringList{"x", "y"});
         AppDelegate third;
         third.applicationDidFinishLaunching();
-        QCOMPARE(third.recentSearches(), expected);
+        QCOMPARE(third.search()->recentSearches(), expected);
     }
 
     // The recent-search menu: entries, a separator, then Clear; choosing an entry searches for it.
@@ -625,12 +625,12 @@ private slots:
     {
         Session s;
         QVERIFY(s.delegate.loadJSONString(kFruits));
-        s.delegate.addRecentSearch(QStringLiteral("apple"));
-        s.delegate.addRecentSearch(QStringLiteral("cherry"));
-        s.delegate.addRecentSearch(QStringLiteral("salt & pepper"));
-        s.delegate.updateSearchMenu();
-        QCOMPARE(s.delegate.searchMenu()->title(), QStringLiteral("Recent Searches"));
-        QList<QAction*> items = s.delegate.searchMenu()->actions();
+        s.delegate.search()->addRecentSearch(QStringLiteral("apple"));
+        s.delegate.search()->addRecentSearch(QStringLiteral("cherry"));
+        s.delegate.search()->addRecentSearch(QStringLiteral("salt & pepper"));
+        s.delegate.search()->updateSearchMenu();
+        QCOMPARE(s.delegate.search()->searchMenu()->title(), QStringLiteral("Recent Searches"));
+        QList<QAction*> items = s.delegate.search()->searchMenu()->actions();
         QCOMPARE(items.size(), 5);
         QCOMPARE(items[0]->text(), QStringLiteral("salt && pepper")); // shown as it is, without a mnemonic
         QCOMPARE(items[1]->text(), QStringLiteral("cherry"));
@@ -639,14 +639,14 @@ private slots:
         QCOMPARE(items[4]->text(), QStringLiteral("&Clear Recent Searches"));
 
         items[2]->trigger();
-        QCOMPARE(s.delegate.recentSearches(), (QStringList{"apple", "salt & pepper", "cherry"}));
-        QCOMPARE(s.delegate.SearchPredicateValue(), QStringLiteral("apple"));
+        QCOMPARE(s.delegate.search()->recentSearches(), (QStringList{"apple", "salt & pepper", "cherry"}));
+        QCOMPARE(s.delegate.search()->value(), QStringLiteral("apple"));
         QCOMPARE(s.rowNames(), (QStringList{"root", "fruits", "[0]"}));
-        QCOMPARE(s.delegate.searchMenu()->actions().first()->text(), QStringLiteral("apple"));
-        s.delegate.searchMenu()->actions().last()->trigger();
-        QVERIFY(s.delegate.recentSearches().isEmpty());
+        QCOMPARE(s.delegate.search()->searchMenu()->actions().first()->text(), QStringLiteral("apple"));
+        s.delegate.search()->searchMenu()->actions().last()->trigger();
+        QVERIFY(s.delegate.search()->recentSearches().isEmpty());
         QVERIFY(!Settings::instance().store().contains(kRecentSearchesKey));
-        QVERIFY(s.delegate.searchMenu()->actions().isEmpty());
+        QVERIFY(s.delegate.search()->searchMenu()->actions().isEmpty());
     }
 
     // Hiding the search bar gives its strip to the outline; hiding the code pane gives its width to the left pane.
@@ -658,12 +658,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         OutlineView* outline = window->outlineView();
         const QRect before = outline->geometry();
-        s.delegate.toggleSearchPanel();
+        s.delegate.search()->toggleSearchPanel();
         QVERIFY(!window->searchBar()->isVisible());
         QVERIFY(!window->searchBar()->isEnabled());
         QTRY_COMPARE(outline->height(), before.height() + MainWindow::searchBarHeight);
         QCOMPARE(outline->y(), before.y() - MainWindow::searchBarHeight);
-        s.delegate.toggleSearchPanel();
+        s.delegate.search()->toggleSearchPanel();
         QVERIFY(window->searchBar()->isVisible() && window->searchBar()->isEnabled());
         QTRY_COMPARE(outline->geometry(), before);
 
@@ -671,10 +671,10 @@ private slots:
         QWidget* left = window->leftHandSideView();
         // The user dragged the divider; showing the pane again still splits evenly.
         splitter->setSizes({splitter->width() * 3 / 4, splitter->width() / 4});
-        s.delegate.toggleCodePanel();
+        s.delegate.editor()->toggleCodePanel();
         QVERIFY(!window->codePane()->isVisible());
         QTRY_COMPARE(left->width(), splitter->width());
-        s.delegate.toggleCodePanel();
+        s.delegate.editor()->toggleCodePanel();
         QVERIFY(window->codePane()->isVisible());
         const int slack = splitter->handleWidth() + 2;
         QTRY_VERIFY2(qAbs(left->width() - splitter->width() / 2) <= slack,
@@ -709,7 +709,7 @@ private slots:
             s.prompts.confirmationAnswers.push_back({proceed, tick});
         int ran = 0;
         const auto ask = [&] {
-            s.delegate.confirmProceed(QStringLiteral("T"), QStringLiteral("M"), key, [&] { ++ran; });
+            s.delegate.documents()->confirmProceed(QStringLiteral("T"), QStringLiteral("M"), key, [&] { ++ran; });
         };
         ask();
         QCOMPARE(ran, proceed ? 1 : 0);
@@ -751,11 +751,11 @@ private slots:
         s.prompts.confirmationAnswers.push_back({proceed, false});
         s.prompts.openPaths.push_back(path);
         if (command == QLatin1String("new"))
-            s.delegate.window()->newAction()->trigger();
+            s.delegate.menus()->action(MenuCommand::New)->trigger();
         else if (command == QLatin1String("open file"))
             s.delegate.openFile(path);
         else
-            s.delegate.window()->openAction()->trigger();
+            s.delegate.menus()->action(MenuCommand::Open)->trigger();
         QCOMPARE(s.prompts.confirmations.size(), 1);
         QCOMPARE(s.prompts.confirmations.first().title, QStringLiteral("Are you sure you want to proceed?"));
         QCOMPARE(s.prompts.confirmations.first().message,
@@ -787,7 +787,7 @@ private slots:
         s.delegate.openFile(paths[2]);
         QTRY_VERIFY(!s.delegate.isLoading());
         QCOMPARE(s.subtitle(), QStringLiteral("c.json"));
-        s.delegate.newDocument();
+        s.delegate.documents()->newDocument();
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
         QCOMPARE(s.prompts.confirmations.size(), 1);
     }
@@ -798,7 +798,7 @@ private slots:
         Session s;
         Settings::instance().setSuppressed(QStringLiteral("new-document"));
         Document* launched = s.delegate.TheDocument();
-        s.delegate.newDocument();
+        s.delegate.documents()->newDocument();
         QVERIFY(s.delegate.TheDocument() != launched);
         QVERIFY(s.prompts.confirmations.isEmpty());
         s.prompts.confirmationAnswers.push_back({false, false});
@@ -827,7 +827,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("data.json"));
         QVERIFY(writeFile(path, "{\"k\":\"old\"}"));
         QVERIFY(s.openAndWait(path));
-        QVERIFY(s.delegate.windowShouldClose());
+        QVERIFY(s.delegate.documents()->windowShouldClose());
         QVERIFY(s.model()->setData(s.model()->index(1, OutlineModel::ValueColumn), QStringLiteral("new")));
         s.prompts.saveAnswers.push_back(Prompts::SaveChoice(choice));
         QCOMPARE(s.delegate.window()->close(), closes);

@@ -2,7 +2,7 @@
 #include "ExportCheck.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
-#include "app/SearchField.h"
+#include "app/search/SearchField.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -59,28 +59,28 @@ const char* const kComparePlist = "import json, plistlib, sys\n"
 void replaceDocument(LaunchedApp& app, const QString& command, const QString& path)
 {
     if (command == QLatin1String("new")) {
-        app.delegate.newDocument();
+        app.delegate.documents()->newDocument();
     } else if (command == QLatin1String("open panel")) {
         app.prompts.openPaths = {path};
-        app.delegate.openDocument();
+        app.delegate.documents()->openDocument();
     } else if (command == QLatin1String("open file")) {
         app.delegate.openFile(path);
     } else {
         QGuiApplication::clipboard()->setText(QStringLiteral("[\"clip\"]"));
-        app.delegate.openFromClipboard();
+        app.delegate.documents()->openFromClipboard();
     }
 }
 
 // Chooses the format's item in File or File > Export.
 void runExport(AppDelegate& delegate, ExportFormat format)
 {
-    const MainWindow* window = delegate.window();
-    const std::map<ExportFormat, QAction*> items{{ExportFormat::Json, window->saveAsAction()},
-                                                 {ExportFormat::Xml, window->exportXmlAction()},
-                                                 {ExportFormat::Yaml, window->exportYamlAction()},
-                                                 {ExportFormat::PlistXml, window->exportPlistXmlAction()},
-                                                 {ExportFormat::PlistOpenStep, window->exportPlistOpenStepAction()},
-                                                 {ExportFormat::PlistBinary, window->exportPlistBinaryAction()}};
+    
+    const std::map<ExportFormat, QAction*> items{{ExportFormat::Json, delegate.menus()->action(MenuCommand::SaveAs)},
+                                                 {ExportFormat::Xml, delegate.menus()->action(MenuCommand::ExportXml)},
+                                                 {ExportFormat::Yaml, delegate.menus()->action(MenuCommand::ExportYaml)},
+                                                 {ExportFormat::PlistXml, delegate.menus()->action(MenuCommand::ExportPlistXml)},
+                                                 {ExportFormat::PlistOpenStep, delegate.menus()->action(MenuCommand::ExportPlistOpenStep)},
+                                                 {ExportFormat::PlistBinary, delegate.menus()->action(MenuCommand::ExportPlistBinary)}};
     items.at(format)->trigger();
 }
 
@@ -133,7 +133,7 @@ private slots:
         } else if (state == QLatin1String("saved")) {
             QVERIFY(app.delegate.loadJSONString(QStringLiteral("[1]")));
             app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("saved.json")));
-            app.delegate.saveDocument();
+            app.delegate.documents()->saveDocument();
         }
         QCOMPARE(app.document()->saved(), !asks);
         if (asks)
@@ -198,7 +198,7 @@ private slots:
         LaunchedApp app;
         Document* launched = app.document();
         app.prompts.confirmationAnswers.push_back({true, false});
-        app.delegate.window()->openAction()->trigger();
+        app.delegate.menus()->action(MenuCommand::Open)->trigger();
         QCOMPARE(app.prompts.confirmations.size(), 1);
         QVERIFY(!app.delegate.isLoading());
         QCOMPARE(app.document(), launched);
@@ -236,7 +236,7 @@ private slots:
             clipboard->setText(text);
         if (!text.isEmpty())
             app.prompts.confirmationAnswers.push_back({true, false});
-        app.delegate.openFromClipboard();
+        app.delegate.documents()->openFromClipboard();
         QCOMPARE(app.prompts.confirmations.size(), text.isEmpty() ? 0 : 1);
         QCOMPARE(app.alertTexts(), alert.isEmpty() ? QStringList() : QStringList{alert});
         QCOMPARE(app.json(), json);
@@ -309,7 +309,7 @@ private slots:
             app.prompts.confirmationAnswers.push_back({open, false});
         if (fileName.isEmpty()) {
             QGuiApplication::clipboard()->setText(QString::fromUtf8(text));
-            app.delegate.openFromClipboard();
+            app.delegate.documents()->openFromClipboard();
         } else {
             QVERIFY(writeFile(path, text));
             app.delegate.openDocumentURL(path);
@@ -326,7 +326,7 @@ private slots:
         QVERIFY(app.alerts.alerts.isEmpty());
         // Saving writes plain JSON to the file, which is plain JSON from then on.
         if (open && !fileName.isEmpty() && subtitle.endsWith(QLatin1Char('*'))) {
-            app.delegate.saveDocument();
+            app.delegate.documents()->saveDocument();
             QCOMPARE(QString::fromUtf8(readFile(path)), json);
             QCOMPARE(app.subtitle(), fileName);
         }
@@ -340,7 +340,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("a.json"));
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("{ \"a\": [1, 2], \"b\": \"x\" }")));
         app.prompts.savePaths.push_back(path);
-        app.delegate.window()->saveAction()->trigger();
+        app.delegate.menus()->action(MenuCommand::Save)->trigger();
         QVERIFY(app.prompts.saveFormats == QList<ExportFormat>{ExportFormat::Json});
         QCOMPARE(fileName(app.document()), QStringLiteral("a.json"));
         QCOMPARE(app.subtitle(), QStringLiteral("a.json"));
@@ -351,7 +351,7 @@ private slots:
 
         app.document()->root()->child(1)->setValueLabel(QStringLiteral("y"));
         QCOMPARE(app.subtitle(), QStringLiteral("a.json*"));
-        app.delegate.saveDocument();
+        app.delegate.documents()->saveDocument();
         QCOMPARE(app.prompts.saveFormats.size(), 1);
         QCOMPARE(readFile(path), QByteArray("{\"a\":[1,2],\"b\":\"y\"}"));
         QCOMPARE(app.subtitle(), QStringLiteral("a.json"));
@@ -375,12 +375,12 @@ private slots:
         const QString first = dir.filePath(QStringLiteral("first.json"));
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("{\"k\":1}")));
         app.prompts.savePaths.push_back(first);
-        app.delegate.saveDocumentAs();
+        app.delegate.documents()->saveDocumentAs();
         app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
         QCOMPARE(app.subtitle(), QStringLiteral("first.json*"));
 
         app.prompts.savePaths.push_back(target.isEmpty() ? QString() : dir.filePath(target));
-        app.delegate.window()->saveAsAction()->trigger();
+        app.delegate.menus()->action(MenuCommand::SaveAs)->trigger();
         QCOMPARE(app.prompts.saveFormats.size(), 2);
         QCOMPARE(app.alertTexts(), alerts);
         QCOMPARE(app.document()->url(), first);
@@ -400,12 +400,12 @@ private slots:
         const QString b = QFileInfo(dir.filePath(QStringLiteral("b&c.json"))).absoluteFilePath();
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("[\"a\"]")));
         app.prompts.savePaths = {a};
-        app.delegate.saveDocumentAs();
+        app.delegate.documents()->saveDocumentAs();
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("[\"b\"]")));
         app.prompts.savePaths = {b};
-        app.delegate.saveDocumentAs();
+        app.delegate.documents()->saveDocumentAs();
 
-        QMenu* recent = app.delegate.window()->recentMenu();
+        QMenu* recent = app.delegate.menus()->menu(QStringLiteral("File/Open Recent"));
         emit recent->aboutToShow();
         QList<QAction*> items = recent->actions();
         QCOMPARE(items.size(), 4);
@@ -422,10 +422,10 @@ private slots:
         QCOMPARE(app.json(), QStringLiteral("[\"a\"]"));
         QCOMPARE(Settings::instance().recentDocuments(), (QStringList{a, b}));
 
-        app.delegate.updateRecentMenu();
+        app.delegate.documents()->updateRecentMenu();
         recent->actions().last()->trigger();
         QVERIFY(Settings::instance().recentDocuments().isEmpty());
-        app.delegate.updateRecentMenu();
+        app.delegate.documents()->updateRecentMenu();
         items = recent->actions();
         QCOMPARE(items.size(), 3);
         QCOMPARE(items[0]->text(), QStringLiteral("No Recent Documents"));
@@ -452,7 +452,7 @@ private slots:
         QFETCH(QByteArray, magic);
         const bool propertyList = format != int(ExportFormat::Xml) && format != int(ExportFormat::Yaml);
         LaunchedApp app;
-        app.delegate.setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
+        app.delegate.exports()->setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("source.json"));
         const QString target = dir.filePath(QStringLiteral("out.export"));
@@ -460,7 +460,7 @@ private slots:
         QVERIFY(writeFile(target, "old contents"));
         QVERIFY(app.delegate.loadJSONString(QString::fromUtf8(kRichDocument)));
         app.prompts.savePaths.push_back(target);
-        QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+        QSignalSpy finished(app.delegate.exports(), &ExportController::exportFinished);
 
         runExport(app.delegate, ExportFormat(format));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kExportTimeout);
@@ -501,11 +501,11 @@ private slots:
     void editDuringPropertyListExport()
     {
         LaunchedApp app;
-        app.delegate.setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
+        app.delegate.exports()->setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
         QTemporaryDir dir;
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("{\"a\":1}")));
         app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("out.plist")));
-        QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+        QSignalSpy finished(app.delegate.exports(), &ExportController::exportFinished);
         runExport(app.delegate, ExportFormat::PlistXml);
         app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kExportTimeout);
@@ -539,13 +539,13 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, message);
         LaunchedApp app;
-        app.delegate.setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
+        app.delegate.exports()->setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
         QTemporaryDir dir;
         const QString existing = dir.filePath(QStringLiteral("out.plist"));
         QVERIFY(writeFile(existing, "old contents"));
         QVERIFY(app.delegate.loadJSONString(json));
         app.prompts.savePaths.push_back(dir.filePath(target));
-        QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+        QSignalSpy finished(app.delegate.exports(), &ExportController::exportFinished);
 
         runExport(app.delegate, ExportFormat(format));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kExportTimeout);
@@ -570,8 +570,8 @@ private slots:
     {
         QFETCH(int, format);
         LaunchedApp app;
-        app.delegate.setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
-        QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
+        app.delegate.exports()->setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
+        QSignalSpy finished(app.delegate.exports(), &ExportController::exportFinished);
         runExport(app.delegate, ExportFormat(format));
         QVERIFY(app.prompts.saveFormats == QList<ExportFormat>{ExportFormat(format)});
         QVERIFY(app.alerts.alerts.isEmpty());

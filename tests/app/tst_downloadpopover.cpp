@@ -1,7 +1,7 @@
 #include "../net/LocalHttpServer.h"
 #include "AppTestSupport.h"
 #include "TestSupport.h"
-#include "app/DownloaderPopover.h"
+#include "app/downloader/DownloaderPopover.h"
 #include "app/MainWindow.h"
 #include "net/Downloader.h"
 #include "net/HeaderEntry.h"
@@ -17,12 +17,12 @@ namespace {
 // Sends the popover's request for `url` and waits until its answer has been handled.
 bool download(LaunchedApp& app, const QUrl& url, int method = 0)
 {
-    DownloaderPopover* popover = app.delegate.downloadPopover();
-    app.delegate.showDownloaderMenu();
+    DownloaderPopover* popover = app.delegate.downloads()->downloadPopover();
+    app.delegate.downloads()->showDownloaderMenu();
     popover->urlField()->setText(url.toString());
     popover->methodGroup()->button(method)->setChecked(true);
-    QSignalSpy handled(&app.delegate, &AppDelegate::downloadHandled);
-    app.delegate.downloadFromWebRequest();
+    QSignalSpy handled(app.delegate.downloads(), &DownloadController::downloadHandled);
+    app.delegate.downloads()->downloadFromWebRequest();
     return handled.wait(30000) || handled.count() == 1;
 }
 
@@ -45,8 +45,8 @@ private slots:
         QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
         QVERIFY(app.prompts.confirmations.isEmpty());
         QVERIFY(app.alerts.alerts.isEmpty());
-        QVERIFY(!app.delegate.DownloaderIsShown());
-        QVERIFY(!app.delegate.isDownloading());
+        QVERIFY(!app.delegate.downloads()->DownloaderIsShown());
+        QVERIFY(!app.delegate.downloads()->isDownloading());
     }
 
     // An unsaved document asks under "performed-download"; Cancel keeps it, a silenced question does not ask.
@@ -62,7 +62,7 @@ private slots:
         QCOMPARE(app.prompts.confirmations.size(), 1);
         QCOMPARE(app.prompts.confirmations.first().title, QStringLiteral("Are you sure you want to proceed?"));
         QCOMPARE(app.json(), QStringLiteral("{\"keep\":1}"));
-        QVERIFY(!app.delegate.DownloaderIsShown());
+        QVERIFY(!app.delegate.downloads()->DownloaderIsShown());
         QVERIFY(Settings::instance().isSuppressed(Settings::performedDownloadKey()));
         QVERIFY(!Settings::instance().isSuppressed(Settings::openDocumentKey()));
 
@@ -122,8 +122,8 @@ private slots:
         QVERIFY(download(app, server.url()));
         QCOMPARE(app.alertTexts(), QStringList{alert});
         QCOMPARE(app.json(), before);
-        QVERIFY(!app.delegate.DownloaderIsShown());
-        QVERIFY(!app.delegate.isDownloading());
+        QVERIFY(!app.delegate.downloads()->DownloaderIsShown());
+        QVERIFY(!app.delegate.downloads()->isDownloading());
     }
 
     // A transfer that breaks after the status line fails as a request, whatever part of the body came: the
@@ -157,7 +157,7 @@ private slots:
                  qPrintable(alerts.first()));
         QCOMPARE(app.json(), before);
         QVERIFY(app.document()->saved());
-        QVERIFY(!app.delegate.isDownloading());
+        QVERIFY(!app.delegate.downloads()->isDownloading());
     }
 
     // An unusable URL sends nothing, alerts, closes the popover and still marks the window edited.
@@ -166,18 +166,18 @@ private slots:
         LaunchedApp app;
         app.delegate.window()->show();
         app.document()->setSaved(true);
-        app.delegate.updateWindowSubtitle();
+        app.delegate.documents()->updateWindowSubtitle();
         QVERIFY(!app.delegate.window()->isWindowModified());
         LogRecorder log;
-        app.delegate.showDownloaderMenu();
-        QVERIFY(app.delegate.DownloaderIsShown());
-        app.delegate.downloadPopover()->urlField()->setText(QStringLiteral("http://a b/"));
-        app.delegate.downloadFromWebRequest();
+        app.delegate.downloads()->showDownloaderMenu();
+        QVERIFY(app.delegate.downloads()->DownloaderIsShown());
+        app.delegate.downloads()->downloadPopover()->urlField()->setText(QStringLiteral("http://a b/"));
+        app.delegate.downloads()->downloadFromWebRequest();
         QCOMPARE(app.alertTexts(),
                  QStringList{"Invalid URL: The URL you entered doesn't look valid. Please check it and try again."});
         QCOMPARE(log.errorsNaming(QStringLiteral("downloadFromWebRequest(_:)")), 1);
-        QVERIFY(!app.delegate.DownloaderIsShown());
-        QVERIFY(!app.delegate.isDownloading());
+        QVERIFY(!app.delegate.downloads()->DownloaderIsShown());
+        QVERIFY(!app.delegate.downloads()->isDownloading());
         QVERIFY(app.delegate.window()->isWindowModified());
     }
 
@@ -187,12 +187,12 @@ private slots:
         LaunchedApp app;
         app.delegate.window()->show();
         app.document()->setSaved(true);
-        HeaderEntry* first = app.delegate.addHeader();
+        HeaderEntry* first = app.delegate.downloads()->addHeader();
         QCOMPARE(first->name(), QStringLiteral("newHeader"));
         QCOMPARE(first->value(), QStringLiteral("newValue"));
         first->setName(QStringLiteral("X-Key"));
         first->setValue(QStringLiteral("one"));
-        HeaderEntry* second = app.delegate.addHeader();
+        HeaderEntry* second = app.delegate.downloads()->addHeader();
         second->setName(QStringLiteral("x-key"));
         second->setValue(QStringLiteral("two"));
         LocalHttpServer server;
@@ -201,21 +201,21 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
         QVERIFY(server.requests.first().startsWith("POST / HTTP/1.1"));
         QCOMPARE(LocalHttpServer::headerLines(server.requests.first(), "X-Key"), QList<QByteArray>{"X-Key: one,two"});
-        app.delegate.removeHeader(0);
-        QCOMPARE(app.delegate.headers().size(), 1);
+        app.delegate.downloads()->removeHeader(0);
+        QCOMPARE(app.delegate.downloads()->headers().size(), 1);
 
         QWidget sender;
         LogRecorder log;
-        app.delegate.toggleDownloadPopover(&sender);
+        app.delegate.downloads()->toggleDownloadPopover(&sender);
         QCOMPARE(log.errorsNaming(QStringLiteral("toggleDownloadPopover(_:)")), 1);
-        app.delegate.toggleDownloadPopover(app.delegate.window()->downloadButton());
-        DownloaderPopover* popover = app.delegate.downloadPopover();
+        app.delegate.downloads()->toggleDownloadPopover(app.delegate.window()->downloadButton());
+        DownloaderPopover* popover = app.delegate.downloads()->downloadPopover();
         QCOMPARE(popover->height(), DownloaderPopover::foldedHeight);
         popover->headersButton()->setChecked(true);
-        QVERIFY(!app.delegate.headersCollapsed());
+        QVERIFY(!app.delegate.downloads()->headersCollapsed());
         QCOMPARE(popover->height(), DownloaderPopover::unfoldedHeight);
         popover->headersButton()->setChecked(false);
-        QVERIFY(app.delegate.headersCollapsed());
+        QVERIFY(app.delegate.downloads()->headersCollapsed());
         QCOMPARE(popover->height(), DownloaderPopover::foldedHeight);
     }
 };

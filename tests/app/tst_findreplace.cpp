@@ -1,7 +1,7 @@
 #include "AppTestSupport.h"
-#include "app/FindReplaceDialog.h"
+#include "app/findreplace/FindReplaceDialog.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
+#include "app/outline/OutlineModel.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -16,8 +16,8 @@ const QString kTitle = QStringLiteral("Replace complete");
 FindReplaceDialog* fillIn(AppDelegate& delegate, const QString& find, const QString& replacement,
                           bool caseSensitive = true, bool includeKeys = false)
 {
-    delegate.showFindReplace();
-    FindReplaceDialog* panel = delegate.findReplacePanel();
+    delegate.findReplace()->showFindReplace();
+    FindReplaceDialog* panel = delegate.findReplace()->findReplacePanel();
     panel->findField()->setText(find);
     panel->replaceField()->setText(replacement);
     panel->caseCheck()->setChecked(caseSensitive);
@@ -48,9 +48,9 @@ private slots:
     void sheetIsKept()
     {
         LaunchedApp app;
-        QVERIFY(!app.delegate.findReplacePanel());
-        app.delegate.findReplaceAction()->trigger();
-        FindReplaceDialog* panel = app.delegate.findReplacePanel();
+        QVERIFY(!app.delegate.findReplace()->findReplacePanel());
+        app.delegate.menus()->action(MenuCommand::FindReplace)->trigger();
+        FindReplaceDialog* panel = app.delegate.findReplace()->findReplacePanel();
         QVERIFY(panel);
         QVERIFY(panel->isVisible());
         QCOMPARE(panel->caseCheck()->text(), QStringLiteral("Case sensitive"));
@@ -62,10 +62,10 @@ private slots:
         panel->replaceField()->setText(QStringLiteral("thread"));
         panel->caseCheck()->setChecked(false);
         panel->keysCheck()->setChecked(true);
-        app.delegate.closeFindReplace();
+        app.delegate.findReplace()->closeFindReplace();
         QVERIFY(!panel->isVisible());
-        app.delegate.showFindReplace();
-        QCOMPARE(app.delegate.findReplacePanel(), panel);
+        app.delegate.findReplace()->showFindReplace();
+        QCOMPARE(app.delegate.findReplace()->findReplacePanel(), panel);
         QVERIFY(panel->isVisible());
         QCOMPARE(panel->findField()->text(), QStringLiteral("needle"));
         QCOMPARE(panel->replaceField()->text(), QStringLiteral("thread"));
@@ -175,7 +175,7 @@ private slots:
         AppDelegate unlaunched;
         QVERIFY(!unlaunched.TheDocument());
         FindReplaceDialog* panel = fillIn(unlaunched, QStringLiteral("x"), QStringLiteral("y"));
-        unlaunched.performReplaceAll();
+        unlaunched.findReplace()->performReplaceAll();
         QVERIFY(panel->isVisible());
         QVERIFY(alerts.alerts.isEmpty());
     }

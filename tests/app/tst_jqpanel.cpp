@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
 #include "TestSupport.h"
-#include "app/JqPanel.h"
-#include "app/MenuText.h"
-#include "app/ResultView.h"
+#include "app/jq/JqPanel.h"
+#include "app/menus/MenuText.h"
+#include "app/jq/ResultView.h"
 #include "jq/JqRecipes.h"
 
 #include <QClipboard>
@@ -58,16 +58,16 @@ QStringList errorMessages(const LogRecorder& log)
 struct JqSession : LaunchedApp
 {
     LogRecorder log;
-    QSignalSpy finished{&delegate, &AppDelegate::jqRunFinished};
+    QSignalSpy finished{delegate.jq(), &JqController::jqRunFinished};
 
-    JqSession() { delegate.showJQPanel(); }
-    JqPanel* panel() { return delegate.jqPanel(); }
+    JqSession() { delegate.jq()->showJQPanel(); }
+    JqPanel* panel() { return delegate.jq()->jqPanel(); }
     QString result() { return panel()->resultView()->text(); }
     QStringList errors() const { return errorMessages(log); }
     void start(const QString& filter)
     {
         panel()->commandField()->setText(filter);
-        delegate.executeJQ();
+        delegate.jq()->executeJQ();
     }
     // Runs `filter` and waits for the run to end.
     bool run(const QString& filter)
@@ -89,37 +89,37 @@ private slots:
     {
         LaunchedApp app;
         AppDelegate& delegate = app.delegate;
-        QSignalSpy shownChanges(&delegate, &AppDelegate::isJQPanelShownChanged);
-        QCOMPARE(delegate.JQmessage(), QStringLiteral("Enter a command to see the results"));
-        QCOMPARE(delegate.JQmessageColor(), AppDelegate::initialJqMessageColor());
-        QVERIFY(!delegate.hasJQError());
-        QVERIFY(!delegate.isJQPanelShown());
+        QSignalSpy shownChanges(delegate.jq(), &JqController::isJQPanelShownChanged);
+        QCOMPARE(delegate.jq()->JQmessage(), QStringLiteral("Enter a command to see the results"));
+        QCOMPARE(delegate.jq()->JQmessageColor(), JqController::initialJqMessageColor());
+        QVERIFY(!delegate.jq()->hasJQError());
+        QVERIFY(!delegate.jq()->isJQPanelShown());
 
-        delegate.showJQPanel();
-        QVERIFY(delegate.isJQPanelShown());
-        JqPanel* panel = delegate.jqPanel();
+        delegate.jq()->showJQPanel();
+        QVERIFY(delegate.jq()->isJQPanelShown());
+        JqPanel* panel = delegate.jq()->jqPanel();
         QVERIFY(panel->isVisible());
         QCOMPARE(panel->statusLine()->text(), QStringLiteral("Enter a command to see the results"));
         QVERIFY(panel->runButton()->isEnabled());
         QVERIFY(!panel->stopButton()->isEnabled());
 
-        delegate.setJQmessage(QStringLiteral("Earlier message"));
+        delegate.jq()->setJQmessage(QStringLiteral("Earlier message"));
         panel->commandField()->setText(QStringLiteral("keys"));
         panel->resultView()->setText(QStringLiteral("earlier result\n"));
-        delegate.closeJQPanel();
-        QVERIFY(!delegate.isJQPanelShown());
+        delegate.jq()->closeJQPanel();
+        QVERIFY(!delegate.jq()->isJQPanelShown());
         QVERIFY(!panel->isVisible());
-        delegate.showJQPanel();
-        QVERIFY(delegate.isJQPanelShown());
+        delegate.jq()->showJQPanel();
+        QVERIFY(delegate.jq()->isJQPanelShown());
         QCOMPARE(shownChanges.size(), 3);
-        QCOMPARE(delegate.JQmessage(), QStringLiteral("Earlier message"));
+        QCOMPARE(delegate.jq()->JQmessage(), QStringLiteral("Earlier message"));
         QCOMPARE(panel->statusLine()->text(), QStringLiteral("Earlier message"));
         QCOMPARE(panel->commandField()->text(), QStringLiteral("keys"));
         QCOMPARE(panel->resultView()->text(), QStringLiteral("earlier result\n"));
 
         // Escape or the window's close box dismisses the panel the same way.
         panel->reject();
-        QVERIFY(!delegate.isJQPanelShown());
+        QVERIFY(!delegate.jq()->isJQPanelShown());
         QVERIFY(!panel->isVisible());
     }
 
@@ -147,16 +147,16 @@ private slots:
         QFETCH(QString, expected);
         JqSession s;
         QVERIFY(s.delegate.loadJSONString(kSample));
-        s.delegate.setJqProgram(program);
+        s.delegate.jq()->setJqProgram(program);
         QVERIFY(s.run(filter));
         QCOMPARE(s.result(), expected);
         if (program.isEmpty())
             QCOMPARE(s.result().toUtf8(), jqOutput(filter, s.json().toUtf8()));
         QCOMPARE(s.finished.size(), 1);
-        QVERIFY(!s.delegate.hasJQError());
-        QCOMPARE(s.delegate.JQmessage(), kSucceeded);
+        QVERIFY(!s.delegate.jq()->hasJQError());
+        QCOMPARE(s.delegate.jq()->JQmessage(), kSucceeded);
         QCOMPARE(s.panel()->statusLine()->text(), kSucceeded);
-        QCOMPARE(s.delegate.JQmessageColor(), kMint);
+        QCOMPARE(s.delegate.jq()->JQmessageColor(), kMint);
         QVERIFY(s.panel()->statusLine()->styleSheet().contains(kMint.name()));
         QVERIFY(s.errors().isEmpty());
         QVERIFY(s.panel()->runButton()->isEnabled());
@@ -196,7 +196,7 @@ private slots:
         }
         JqSession s;
         QVERIFY(s.delegate.loadJSONString(kSample));
-        s.delegate.setJqProgram(program);
+        s.delegate.jq()->setJqProgram(program);
         QVERIFY(s.run(filter));
 
         const QString prefix = result.section(QStringLiteral("%1"), 0, 0);
@@ -208,14 +208,14 @@ private slots:
         QCOMPARE(s.errors(), QStringList{QString(logged).replace(QStringLiteral("%1"), detail)});
         if (program.isEmpty())
             QVERIFY(s.result().contains(QStringLiteral("error")));
-        QVERIFY(s.delegate.hasJQError());
-        QCOMPARE(s.delegate.JQmessage(), message);
+        QVERIFY(s.delegate.jq()->hasJQError());
+        QCOMPARE(s.delegate.jq()->JQmessage(), message);
         QCOMPARE(s.panel()->statusLine()->text(), message);
-        QCOMPARE(s.delegate.JQmessageColor(), kRed);
+        QCOMPARE(s.delegate.jq()->JQmessageColor(), kRed);
         QVERIFY(s.panel()->statusLine()->styleSheet().contains(kRed.name()));
         QCOMPARE(s.finished.size(), 1);
         QVERIFY(s.panel()->runButton()->isEnabled());
-        QVERIFY(!s.delegate.isRunningJQ());
+        QVERIFY(!s.delegate.jq()->isRunningJQ());
     }
 
     // Without jq or without a document to give it, nothing is started and the panel says why at once.
@@ -252,22 +252,22 @@ private slots:
         if (setup != QLatin1String("not launched"))
             delegate.applicationDidFinishLaunching();
         if (setup == QLatin1String("missing jq"))
-            delegate.setJqProgram(QStringLiteral("/nonexistent/jq"));
+            delegate.jq()->setJqProgram(QStringLiteral("/nonexistent/jq"));
         if (setup == QLatin1String("string root"))
             delegate.TheDocument()->root()->setKindLabel(QStringLiteral("String"));
-        delegate.showJQPanel();
-        QSignalSpy finished(&delegate, &AppDelegate::jqRunFinished);
-        delegate.jqPanel()->commandField()->setText(QStringLiteral("."));
-        delegate.executeJQ();
+        delegate.jq()->showJQPanel();
+        QSignalSpy finished(delegate.jq(), &JqController::jqRunFinished);
+        delegate.jq()->jqPanel()->commandField()->setText(QStringLiteral("."));
+        delegate.jq()->executeJQ();
 
-        QVERIFY(!delegate.isRunningJQ());
-        QVERIFY(delegate.jqPanel()->runButton()->isEnabled());
+        QVERIFY(!delegate.jq()->isRunningJQ());
+        QVERIFY(delegate.jq()->jqPanel()->runButton()->isEnabled());
         QCOMPARE(finished.size(), 0);
-        QCOMPARE(delegate.JQmessage(), message);
-        QCOMPARE(delegate.jqPanel()->resultView()->text(), result);
+        QCOMPARE(delegate.jq()->JQmessage(), message);
+        QCOMPARE(delegate.jq()->jqPanel()->resultView()->text(), result);
         QCOMPARE(errorMessages(log), QStringList{logged});
-        QVERIFY(delegate.hasJQError());
-        QCOMPARE(delegate.JQmessageColor(), kRed);
+        QVERIFY(delegate.jq()->hasJQError());
+        QCOMPARE(delegate.jq()->JQmessageColor(), kRed);
     }
 
     // Stop ends the run and drops the one waiting for it; being stopped is no failure: a neutral status in
@@ -276,25 +276,25 @@ private slots:
     {
         JqSession s;
         QVERIFY(s.delegate.loadJSONString(kSample));
-        s.delegate.setJqProgram(fixture(QStringLiteral("fake-jq-hang.sh")));
+        s.delegate.jq()->setJqProgram(fixture(QStringLiteral("fake-jq-hang.sh")));
         s.panel()->resultView()->setText(QStringLiteral("earlier result\n"));
         s.start(QStringLiteral("."));
-        QVERIFY(s.delegate.isRunningJQ());
+        QVERIFY(s.delegate.jq()->isRunningJQ());
         QVERIFY(s.panel()->stopButton()->isEnabled());
         QVERIFY(s.panel()->busyIndicator()->isVisibleTo(s.panel()));
 
         // A request made meanwhile waits for the run; one that would fail at once shows that it never ran.
-        s.delegate.setJqProgram(QStringLiteral("/nonexistent/jq"));
-        s.delegate.executeJQ();
-        QVERIFY(s.delegate.isRunningJQ());
+        s.delegate.jq()->setJqProgram(QStringLiteral("/nonexistent/jq"));
+        s.delegate.jq()->executeJQ();
+        QVERIFY(s.delegate.jq()->isRunningJQ());
         QVERIFY(s.errors().isEmpty());
 
         s.panel()->stopButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(s.finished.size(), 1, kRunTimeout);
-        QVERIFY(!s.delegate.isRunningJQ());
-        QVERIFY(!s.delegate.hasJQError());
-        QCOMPARE(s.delegate.JQmessage(), QStringLiteral("Stopped"));
-        QCOMPARE(s.delegate.JQmessageColor(), AppDelegate::initialJqMessageColor());
+        QVERIFY(!s.delegate.jq()->isRunningJQ());
+        QVERIFY(!s.delegate.jq()->hasJQError());
+        QCOMPARE(s.delegate.jq()->JQmessage(), QStringLiteral("Stopped"));
+        QCOMPARE(s.delegate.jq()->JQmessageColor(), JqController::initialJqMessageColor());
         QCOMPARE(s.panel()->statusLine()->text(), QStringLiteral("Stopped"));
         // Screen readers hear the status through the label's description.
         QCOMPARE(s.panel()->statusLine()->accessibleDescription(), QStringLiteral("Stopped"));
@@ -312,9 +312,9 @@ private slots:
     {
         JqSession s;
         QVERIFY(s.delegate.loadJSONString(kSample));
-        s.delegate.setJqProgram(fixture(QStringLiteral("fake-jq-slow.sh")));
+        s.delegate.jq()->setJqProgram(fixture(QStringLiteral("fake-jq-slow.sh")));
         s.start(QStringLiteral("first"));
-        QVERIFY(s.delegate.isRunningJQ());
+        QVERIFY(s.delegate.jq()->isRunningJQ());
         QVERIFY(s.panel()->runButton()->isEnabled());
         s.panel()->commandField()->setText(QStringLiteral("second"));
         s.panel()->runButton()->click();
@@ -322,8 +322,8 @@ private slots:
         QTest::keyClick(s.panel()->commandField(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(s.finished.size(), 2, kRunTimeout);
         QCOMPARE(s.result(), QStringLiteral("third\n"));
-        QCOMPARE(s.delegate.JQmessage(), kSucceeded);
-        QVERIFY(!s.delegate.isRunningJQ());
+        QCOMPARE(s.delegate.jq()->JQmessage(), kSucceeded);
+        QVERIFY(!s.delegate.jq()->isRunningJQ());
         QTest::qWait(300);
         QCOMPARE(s.finished.size(), 2);
     }
@@ -339,16 +339,16 @@ private slots:
         QVERIFY(s.delegate.loadJSONString(QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']')));
 
         QVERIFY(s.run(QStringLiteral(".[")));
-        QVERIFY(s.delegate.hasJQError());
+        QVERIFY(s.delegate.jq()->hasJQError());
         QVERIFY(s.result().contains(QStringLiteral("compile error")));
         QCOMPARE(s.errors().size(), 1);
         QVERIFY(s.errors().first().startsWith(QStringLiteral("jq exited with status 3 (reason 1): ")));
 
         QVERIFY(s.run(QStringLiteral("length")));
         QCOMPARE(s.result(), QStringLiteral("40000\n"));
-        QVERIFY(!s.delegate.hasJQError());
-        QCOMPARE(s.delegate.JQmessage(), kSucceeded);
-        QCOMPARE(s.delegate.JQmessageColor(), kMint);
+        QVERIFY(!s.delegate.jq()->hasJQError());
+        QCOMPARE(s.delegate.jq()->JQmessage(), kSucceeded);
+        QCOMPARE(s.delegate.jq()->JQmessageColor(), kMint);
     }
 
     // The result is kept line by line; a final line feed ends the last line, and copying takes every line.
@@ -396,22 +396,22 @@ private slots:
     {
         LaunchedApp app;
         AppDelegate& delegate = app.delegate;
-        delegate.showJQPanel();
-        delegate.closeJQPanel();
-        delegate.showJQPanel();
-        QLineEdit* field = delegate.jqPanel()->commandField();
+        delegate.jq()->showJQPanel();
+        delegate.jq()->closeJQPanel();
+        delegate.jq()->showJQPanel();
+        QLineEdit* field = delegate.jq()->jqPanel()->commandField();
         QList<QToolButton*> buttons;
         for (QToolButton* button : field->findChildren<QToolButton*>())
             if (button->toolTip() == QLatin1String("Insert jq recipe"))
                 buttons << button;
         QCOMPARE(buttons.size(), 1);
-        QCOMPARE(buttons.first(), delegate.jqPanel()->recipeButton());
+        QCOMPARE(buttons.first(), delegate.jq()->jqPanel()->recipeButton());
         QCOMPARE(buttons.first()->text(), QString(QChar(0x2304)));
 
         // The menu's items as drawn, each group shown as "[group]".
         auto openMenu = [&] {
             buttons.first()->click();
-            QMenu* menu = delegate.jqRecipeMenu();
+            QMenu* menu = delegate.jq()->jqRecipeMenu();
             QStringList items;
             if (!menu)
                 return items;
@@ -431,7 +431,7 @@ private slots:
         QCOMPARE(openMenu(), QStringList{"jq Recipes"} + groups);
 
         // Picking from a group goes through the menu item itself.
-        QMenu* filter = delegate.jqRecipeMenu()->actions().at(1)->menu();
+        QMenu* filter = delegate.jq()->jqRecipeMenu()->actions().at(1)->menu();
         QVERIFY(filter);
         QAction* equals = filter->actions().first();
         QCOMPARE(equals->text(), QStringLiteral("Equals: select(.x == v)"));
@@ -440,7 +440,7 @@ private slots:
         QCOMPARE(field->selectionStart(), 8);
         QCOMPARE(field->selectedText(), QStringLiteral("<field>"));
 
-        delegate.jqRecipePicked(QStringLiteral("."));
+        delegate.jq()->jqRecipePicked(QStringLiteral("."));
         QCOMPARE(field->text(), QStringLiteral("."));
         QCOMPARE(field->cursorPosition(), 1);
         QVERIFY(!field->hasSelectedText());
@@ -448,7 +448,7 @@ private slots:
         QCOMPARE(openMenu(),
                  QStringList({"jq Recipes", "Recent (disabled)", ".", "select(.<field> == <value>)", "---"}) + groups);
         // A recent item inserts its template like the recipe it came from.
-        delegate.jqRecipeMenu()->actions().at(2)->trigger();
+        delegate.jq()->jqRecipeMenu()->actions().at(2)->trigger();
         QCOMPARE(field->text(), QStringLiteral("select(.<field> == <value>)"));
         QCOMPARE(field->selectedText(), QStringLiteral("<field>"));
     }
@@ -457,9 +457,9 @@ private slots:
     void recipeMenuTexts()
     {
         LaunchedApp app;
-        app.delegate.showJQPanel();
-        app.delegate.jqRecipeButtonClicked();
-        QMenu* menu = app.delegate.jqRecipeMenu();
+        app.delegate.jq()->showJQPanel();
+        app.delegate.jq()->jqRecipeButtonClicked();
+        QMenu* menu = app.delegate.jq()->jqRecipeMenu();
         QVERIFY(menu);
         QStringList shown;
         QStringList expected;

@@ -1,11 +1,10 @@
 #include "AppTestSupport.h"
 #include "app/AboutDialog.h"
 #include "app/MainWindow.h"
-#include "app/MenuPlacement.h"
-#include "app/MenuText.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
-#include "app/SearchField.h"
+#include "app/menus/MenuText.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
+#include "app/search/SearchField.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -64,12 +63,6 @@ QWidget* menuAt(AppDelegate& delegate, const QString& path)
     return at;
 }
 
-QMenu* topMenu(AppDelegate& delegate, const QString& title)
-{
-    QAction* item = MenuPlacement::topLevelItem(delegate.window()->menuBar(), title);
-    return item ? item->menu() : nullptr;
-}
-
 QAction* itemTitled(const QMenu* menu, const QString& title)
 {
     for (QAction* item : menu->actions())
@@ -89,15 +82,6 @@ void collectActions(const QMenu* menu, QList<const QAction*>& actions)
     }
 }
 
-// A menu holding one item per title.
-std::unique_ptr<QMenu> menuWith(const QStringList& items)
-{
-    auto menu = std::make_unique<QMenu>();
-    for (const QString& title : items)
-        menu->addAction(title);
-    return menu;
-}
-
 } // namespace
 
 class TestMenus : public QObject
@@ -109,8 +93,6 @@ private slots:
     {
         LaunchedApp app;
         QCOMPARE(titles(app.delegate.window()->menuBar()), (QStringList{"File", "Edit", "View", "Tools", "Help"}));
-        QCOMPARE(topMenu(app.delegate, QStringLiteral("View")), app.delegate.viewMenu());
-        QCOMPARE(topMenu(app.delegate, QStringLiteral("Tools")), app.delegate.toolsMenu());
     }
 
     // Every menu shows its items in order with their shortcuts; "&" marks no mnemonic where it is shown.
@@ -224,7 +206,7 @@ private slots:
     void undoRedoKeys()
     {
         LaunchedApp app;
-        const QList<QAction*> undoRedo = topMenu(app.delegate, QStringLiteral("Edit"))->actions().mid(0, 2);
+        const QList<QAction*> undoRedo = app.delegate.menus()->menu(QStringLiteral("Edit"))->actions().mid(0, 2);
         QCOMPARE(undoRedo[0]->shortcuts(), QKeySequence::keyBindings(QKeySequence::Undo));
         QCOMPARE(undoRedo[1]->shortcuts(), QKeySequence::keyBindings(QKeySequence::Redo));
         QVERIFY(undoRedo[1]->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Shift+Z"))));
@@ -234,7 +216,7 @@ private slots:
     void aboutDialog()
     {
         LaunchedApp app;
-        app.delegate.window()->aboutAction()->trigger();
+        app.delegate.menus()->action(MenuCommand::About)->trigger();
         auto* about = app.delegate.window()->findChild<AboutDialog*>();
         QVERIFY(about);
         const auto close = qScopeGuard([about] { about->close(); });
@@ -267,94 +249,29 @@ private slots:
         QVERIFY(owners.size() >= 15);
     }
 
-    // insertAfter: directly after the anchor; without it in the menu at index 1, or 0 in an empty menu.
-    void insertAfter_data()
-    {
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<int>("anchor");
-        QTest::addColumn<QStringList>("result");
-        const QStringList abc{"A", "B", "C"};
-        QTest::newRow("after the first") << abc << 0 << QStringList{"A", "X", "B", "C"};
-        QTest::newRow("after the middle") << abc << 1 << QStringList{"A", "B", "X", "C"};
-        QTest::newRow("after the last") << abc << 2 << QStringList{"A", "B", "C", "X"};
-        QTest::newRow("no anchor") << abc << -1 << QStringList{"A", "X", "B", "C"};
-        QTest::newRow("anchor of another menu") << abc << -2 << QStringList{"A", "X", "B", "C"};
-        QTest::newRow("no anchor, one item") << QStringList{"A"} << -1 << QStringList{"A", "X"};
-        QTest::newRow("no anchor, empty menu") << QStringList() << -1 << QStringList{"X"};
-    }
-    void insertAfter()
-    {
-        QFETCH(QStringList, items);
-        QFETCH(int, anchor);
-        QFETCH(QStringList, result);
-        const auto menu = menuWith(items);
-        QAction foreign(QStringLiteral("F"));
-        QAction* anchorItem = anchor >= 0 ? menu->actions().at(anchor) : anchor == -2 ? &foreign : nullptr;
-        auto* item = new QAction(QStringLiteral("X"), menu.get());
-        MenuPlacement::insertAfter(menu.get(), item, anchorItem);
-        QCOMPARE(titles(menu.get()), result);
-    }
-
-    // View goes before Format, else before Help, else last; Tools just before the last menu, or first.
-    void topLevelPlacement_data()
-    {
-        QTest::addColumn<QStringList>("bar");
-        QTest::addColumn<QStringList>("withView");
-        QTest::addColumn<QStringList>("withTools");
-        QTest::newRow("format and help") << QStringList{"File", "Edit", "Format", "Window", "Help"}
-                                         << QStringList{"File", "Edit", "View", "Format", "Window", "Help"}
-                                         << QStringList{"File", "Edit", "Format", "Window", "Tools", "Help"};
-        QTest::newRow("help only") << QStringList{"File", "Edit", "Help"} << QStringList{"File", "Edit", "View", "Help"}
-                                   << QStringList{"File", "Edit", "Tools", "Help"};
-        QTest::newRow("neither") << QStringList{"File", "Edit"} << QStringList{"File", "Edit", "View"}
-                                 << QStringList{"File", "Tools", "Edit"};
-        QTest::newRow("one menu") << QStringList{"File"} << QStringList{"File", "View"} << QStringList{"Tools", "File"};
-        QTest::newRow("empty bar") << QStringList() << QStringList{"View"} << QStringList{"Tools"};
-        QTest::newRow("mnemonics") << QStringList{"&File", "&Edit", "F&ormat", "&Help"}
-                                   << QStringList{"File", "Edit", "View", "Format", "Help"}
-                                   << QStringList{"File", "Edit", "Format", "Tools", "Help"};
-    }
-    void topLevelPlacement()
-    {
-        QFETCH(QStringList, bar);
-        QFETCH(QStringList, withView);
-        QFETCH(QStringList, withTools);
-        for (bool view : {true, false}) {
-            QMenuBar menuBar;
-            for (const QString& title : bar)
-                menuBar.addMenu(title);
-            auto* added = new QMenu(view ? QStringLiteral("View") : QStringLiteral("Tools"), &menuBar);
-            if (view)
-                MenuPlacement::insertViewMenu(&menuBar, added);
-            else
-                MenuPlacement::insertToolsMenu(&menuBar, added);
-            QCOMPARE(titles(&menuBar), view ? withView : withTools);
-        }
-    }
-
     // The View and Edit items act on the window.
     void triggeringItems()
     {
         LaunchedApp app;
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("{\"a\":{\"x\":1},\"b\":2}")));
-        QMenu* view = app.delegate.viewMenu();
+        QMenu* view = app.delegate.menus()->menu(QStringLiteral("View"));
         OutlineModel* model = app.delegate.outlineModel();
 
-        QVERIFY(app.delegate.SearchIsShown());
+        QVERIFY(app.delegate.search()->searchIsShown());
         itemTitled(view, QStringLiteral("Toggle Search Panel"))->trigger();
-        QVERIFY(!app.delegate.SearchIsShown());
+        QVERIFY(!app.delegate.search()->searchIsShown());
         itemTitled(view, QStringLiteral("Toggle Search Panel"))->trigger();
-        QVERIFY(app.delegate.SearchIsShown());
-        QVERIFY(app.delegate.CodeIsShown());
+        QVERIFY(app.delegate.search()->searchIsShown());
+        QVERIFY(app.delegate.editor()->codeIsShown());
         itemTitled(view, QStringLiteral("Toggle Code Editor"))->trigger();
-        QVERIFY(!app.delegate.CodeIsShown());
+        QVERIFY(!app.delegate.editor()->codeIsShown());
 
         QAction* icons = itemTitled(view, QStringLiteral("Show Row Icons"));
         QVERIFY(icons->isCheckable() && !icons->isChecked());
         icons->trigger();
-        QVERIFY(app.delegate.ShowRowIcons());
+        QVERIFY(app.delegate.outline()->showRowIcons());
         QVERIFY(icons->isChecked());
-        app.delegate.setShowRowIcons(false);
+        app.delegate.outline()->setShowRowIcons(false);
         QVERIFY(!icons->isChecked());
 
         QCOMPARE(model->rowCount(), 4);
@@ -364,13 +281,13 @@ private slots:
         QCOMPARE(model->rowCount(), 4);
 
         app.delegate.window()->outlineView()->selectRow(1);
-        app.delegate.window()->removeRowAction()->trigger();
+        app.delegate.menus()->action(MenuCommand::RemoveRow)->trigger();
         QCOMPARE(app.json(), QStringLiteral("{\"b\":2}"));
         QCOMPARE(app.delegate.CurrentPath(), QStringLiteral("root.b"));
 
         QGuiApplication::clipboard()->setText(QStringLiteral("[5]"));
         app.prompts.confirmationAnswers.push_back({true, false});
-        app.delegate.openFromClipboardAction()->trigger();
+        app.delegate.menus()->action(MenuCommand::OpenFromClipboard)->trigger();
         QCOMPARE(app.json(), QStringLiteral("[5]"));
         QVERIFY(app.prompts.unexpected.isEmpty());
     }

@@ -1,8 +1,8 @@
 #include "../net/LocalHttpServer.h"
 #include "AppTestSupport.h"
-#include "app/MailingListPromptView.h"
+#include "app/newsletter/MailingListPromptView.h"
 #include "app/MainWindow.h"
-#include "app/MenuText.h"
+#include "app/menus/MenuText.h"
 #include "newsletter/MailingListManager.h"
 
 #include <QLabel>
@@ -32,7 +32,7 @@ struct NewsletterApp
         environment.now = [] { return QDateTime::currentDateTime(); };
         environment.endpoint = endpoint;
         manager = std::make_unique<MailingListManager>(environment);
-        delegate.setMailingListManager(manager.get());
+        delegate.newsletter()->setMailingListManager(manager.get());
         delegate.window()->show();
         delegate.applicationDidFinishLaunching();
     }
@@ -40,7 +40,7 @@ struct NewsletterApp
     QStringList helpItems() const
     {
         QStringList items;
-        for (QAction* item : delegate.window()->helpMenu()->actions())
+        for (QAction* item : delegate.menus()->menu(QStringLiteral("Help"))->actions())
             items << (item->isSeparator() ? QStringLiteral("-") : withoutMnemonic(item->text()));
         return items;
     }
@@ -58,10 +58,10 @@ private slots:
         NewsletterApp app;
         QCOMPARE(app.helpItems(),
                  (QStringList{"Check for Updates…", "About Brackwell", "-", "Subscribe to Newsletter…"}));
-        app.delegate.updateHelpMenu(false);
+        app.delegate.newsletter()->updateHelpMenu(false);
         QCOMPARE(app.helpItems().count(QStringLiteral("Subscribe to Newsletter…")), 1);
         app.manager->decline();
-        QTRY_VERIFY(!app.delegate.subscribeMenuItem());
+        QTRY_VERIFY(!app.delegate.newsletter()->subscribeMenuItem());
         QCOMPARE(app.helpItems(), (QStringList{"Check for Updates…", "About Brackwell", "-"}));
     }
 
@@ -69,30 +69,30 @@ private slots:
     void sheetFollowsManager()
     {
         NewsletterApp app;
-        app.delegate.showMailingListPrompt();
-        QTRY_VERIFY(app.delegate.mailingListSheet());
-        MailingListPromptView* sheet = app.delegate.mailingListSheet();
+        app.delegate.newsletter()->showMailingListPrompt();
+        QTRY_VERIFY(app.delegate.newsletter()->mailingListSheet());
+        MailingListPromptView* sheet = app.delegate.newsletter()->mailingListSheet();
         QTRY_VERIFY(sheet->isVisible());
         QVERIFY(sheet->emailField()->text().isEmpty());
         QVERIFY(!sheet->subscribeButton()->isEnabled());
         app.manager->setIsPresented(true);
         QTest::qWait(50);
-        QCOMPARE(app.delegate.mailingListSheet(), sheet);
+        QCOMPARE(app.delegate.newsletter()->mailingListSheet(), sheet);
         // Escape does not close it.
         QTest::keyClick(sheet, Qt::Key_Escape);
         QVERIFY(sheet->isVisible());
         sheet->snoozeButton()->click();
-        QTRY_VERIFY(!app.delegate.mailingListSheet());
-        QVERIFY(app.delegate.subscribeMenuItem()); // still offered after "Maybe later"
+        QTRY_VERIFY(!app.delegate.newsletter()->mailingListSheet());
+        QVERIFY(app.delegate.newsletter()->subscribeMenuItem()); // still offered after "Maybe later"
     }
 
     // A failure shows its message and keeps the address; a new presentation starts afresh.
     void failureThenFreshForm()
     {
         NewsletterApp app;
-        app.delegate.showMailingListPrompt();
-        QTRY_VERIFY(app.delegate.mailingListSheet());
-        MailingListPromptView* sheet = app.delegate.mailingListSheet();
+        app.delegate.newsletter()->showMailingListPrompt();
+        QTRY_VERIFY(app.delegate.newsletter()->mailingListSheet());
+        MailingListPromptView* sheet = app.delegate.newsletter()->mailingListSheet();
         QTest::keyClicks(sheet->emailField(), QStringLiteral(" "));
         QVERIFY(sheet->subscribeButton()->isEnabled());
         sheet->subscribeButton()->click();
@@ -102,11 +102,11 @@ private slots:
         QCOMPARE(sheet->currentScreen(), 0);
 
         app.manager->setIsPresented(false);
-        QTRY_VERIFY(!app.delegate.mailingListSheet());
-        app.delegate.showMailingListPrompt();
-        QTRY_VERIFY(app.delegate.mailingListSheet());
-        QVERIFY(app.delegate.mailingListSheet()->emailField()->text().isEmpty());
-        QVERIFY(!app.delegate.mailingListSheet()->failureLabel()->isVisible());
+        QTRY_VERIFY(!app.delegate.newsletter()->mailingListSheet());
+        app.delegate.newsletter()->showMailingListPrompt();
+        QTRY_VERIFY(app.delegate.newsletter()->mailingListSheet());
+        QVERIFY(app.delegate.newsletter()->mailingListSheet()->emailField()->text().isEmpty());
+        QVERIFY(!app.delegate.newsletter()->mailingListSheet()->failureLabel()->isVisible());
     }
 
     // A subscription shows the confirmation, withdraws the menu item and closes itself after a while.
@@ -115,21 +115,21 @@ private slots:
         LocalHttpServer server;
         server.respond(200, "OK", "{}");
         NewsletterApp app(server.url(QStringLiteral("/mailinglist.php")));
-        app.delegate.showMailingListPrompt();
-        QTRY_VERIFY(app.delegate.mailingListSheet());
-        MailingListPromptView* sheet = app.delegate.mailingListSheet();
+        app.delegate.newsletter()->showMailingListPrompt();
+        QTRY_VERIFY(app.delegate.newsletter()->mailingListSheet());
+        MailingListPromptView* sheet = app.delegate.newsletter()->mailingListSheet();
         QTest::keyClicks(sheet->emailField(), QStringLiteral("me@example.com"));
         sheet->subscribeButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(sheet->currentScreen(), 2, 20000);
         QVERIFY(sheet->dismissalPending());
-        QTRY_VERIFY(!app.delegate.subscribeMenuItem());
-        QTRY_VERIFY_WITH_TIMEOUT(!app.delegate.mailingListSheet(), MailingListPromptView::autoDismissMs + 5000);
+        QTRY_VERIFY(!app.delegate.newsletter()->subscribeMenuItem());
+        QTRY_VERIFY_WITH_TIMEOUT(!app.delegate.newsletter()->mailingListSheet(), MailingListPromptView::autoDismissMs + 5000);
         QVERIFY(!app.manager->isPresented());
         QCOMPARE(server.requests.size(), 1);
         // Once subscribed, the menu command shows nothing more.
-        app.delegate.showMailingListPrompt();
+        app.delegate.newsletter()->showMailingListPrompt();
         QTest::qWait(50);
-        QVERIFY(!app.delegate.mailingListSheet());
+        QVERIFY(!app.delegate.newsletter()->mailingListSheet());
     }
 };
 

@@ -1,10 +1,10 @@
 #include "AppTestSupport.h"
 #include "TestSupport.h"
-#include "app/FindReplaceDialog.h"
+#include "app/findreplace/FindReplaceDialog.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
-#include "app/SearchField.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
+#include "app/search/SearchField.h"
 #include "app/undo/UndoHistory.h"
 
 #include <QCheckBox>
@@ -56,12 +56,12 @@ struct UndoApp : LaunchedApp
     }
     void replaceAll(const QString& find, const QString& replacement)
     {
-        delegate.showFindReplace();
-        FindReplaceDialog* panel = delegate.findReplacePanel();
+        delegate.findReplace()->showFindReplace();
+        FindReplaceDialog* panel = delegate.findReplace()->findReplacePanel();
         panel->findField()->setText(find);
         panel->replaceField()->setText(replacement);
         panel->keysCheck()->setChecked(true);
-        delegate.performReplaceAll();
+        delegate.findReplace()->performReplaceAll();
     }
     // Every edit the window offers, by name.
     bool edit(const QString& step)
@@ -79,15 +79,15 @@ struct UndoApp : LaunchedApp
         if (step == QLatin1String("add row")) {
             if (!select(QStringLiteral("root.a[1]")))
                 return false;
-            delegate.addForSelectedRow();
+            delegate.outline()->addForSelectedRow();
         } else if (step == QLatin1String("remove row")) {
             if (!select(QStringLiteral("root.a[1]")))
                 return false;
-            delegate.removeSelectedRow();
+            delegate.outline()->removeSelectedRow();
         } else if (step == QLatin1String("replace all")) {
             replaceAll(QStringLiteral("x"), QStringLiteral("y"));
         } else if (step == QLatin1String("code editor")) {
-            delegate.contentChanged(QJsonValue(QStringLiteral(R"({"z": [1]})")));
+            delegate.editor()->contentChanged(QJsonValue(QStringLiteral(R"({"z": [1]})")));
         } else {
             return false;
         }
@@ -171,7 +171,7 @@ private slots:
         QVERIFY(!app.document()->saved());
 
         app.prompts.savePaths = {app.dir.filePath(QStringLiteral("saved.json"))};
-        app.delegate.saveDocumentAs();
+        app.delegate.documents()->saveDocumentAs();
         QCOMPARE(app.subtitle(), QStringLiteral("saved.json"));
         app.redo()->trigger(); // the rename again, after the saved state
         QCOMPARE(app.subtitle(), QStringLiteral("saved.json*"));
@@ -180,7 +180,7 @@ private slots:
         app.redo()->trigger();
 
         QVERIFY(app.edit(QStringLiteral("value, rewritten")));
-        app.delegate.saveDocument();
+        app.delegate.documents()->saveDocument();
         QCOMPARE(app.subtitle(), QStringLiteral("saved.json"));
         app.undo()->trigger();
         app.undo()->trigger();
@@ -209,12 +209,12 @@ private slots:
         QVERIFY(app.edit(QStringLiteral("remove row")));
         app.prompts.confirmationAnswers = {{true, false}};
         if (command == QLatin1String("new")) {
-            app.delegate.newDocument();
+            app.delegate.documents()->newDocument();
         } else if (command == QLatin1String("open")) {
             QVERIFY(app.open(R"([1])"));
         } else {
             QGuiApplication::clipboard()->setText(QStringLiteral("[2]"));
-            app.delegate.openFromClipboard();
+            app.delegate.documents()->openFromClipboard();
         }
         QCOMPARE(app.history()->stack()->count(), 0);
         QVERIFY(!app.undo()->isEnabled());
@@ -254,9 +254,9 @@ private slots:
     {
         UndoApp app;
         QVERIFY(app.open(R"({"a":{"k2":1,"m":3},"b":["x2","y"],"c":"z2"})"));
-        app.delegate.setSearchPredicateValue(QStringLiteral("2"));
+        app.delegate.search()->setValue(QStringLiteral("2"));
         QVERIFY(app.select(QStringLiteral("root.c")));
-        app.delegate.removeSelectedRow();
+        app.delegate.outline()->removeSelectedRow();
         app.model()->setExpanded(app.rowOf(QStringLiteral("root.a")), false);
         const int rows = app.model()->rowCount();
         app.undo()->trigger();
@@ -273,7 +273,7 @@ private slots:
         QVERIFY(!app.model()->isExpanded(app.rowOf(QStringLiteral("root.a"))));
 
         // A subtree of over 100,000 rows comes back by listing the rows again rather than inserting them.
-        app.delegate.setSearchPredicateValue(QString());
+        app.delegate.search()->setValue(QString());
         QByteArray large = R"({"a":{"k":1},"big":[0)";
         for (int i = 1; i <= 100'000; ++i)
             large += ',' + QByteArray::number(i);
@@ -281,7 +281,7 @@ private slots:
         app.model()->setExpanded(app.rowOf(QStringLiteral("root.a")), false);
         const int all = app.model()->rowCount();
         QVERIFY(app.select(QStringLiteral("root.big")));
-        app.delegate.removeSelectedRow();
+        app.delegate.outline()->removeSelectedRow();
         app.model()->setExpanded(app.rowOf(QStringLiteral("root.a")), false);
         app.undo()->trigger();
         QCOMPARE(app.model()->rowCount(), all);

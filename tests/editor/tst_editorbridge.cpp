@@ -7,10 +7,22 @@
 #include "FakeEditorPage.h"
 #include "app/AppTestSupport.h"
 #include "app/AppDelegate.h"
-#include "app/FindReplaceDialog.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
+#include "app/findreplace/FindReplaceDialog.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
 #include "editor/ContentPusher.h"
 #include "editor/ScriptLiteral.h"
 #include "model/Document.h"
@@ -120,8 +132,8 @@ struct Bridge
         page.defaultAnswer = true;
         writeFile(pagePath(false), kLightPage.toUtf8());
         writeFile(pagePath(true), kDarkPage.toUtf8());
-        delegate.setWebview(&page);
-        delegate.setEditorPageDirectory(pageDir.path());
+        delegate.editor()->setWebview(&page);
+        delegate.editor()->setEditorPageDirectory(pageDir.path());
         if (launchNow)
             launch();
     }
@@ -150,7 +162,7 @@ struct Bridge
     // Waits until no push is waiting to go out or to be answered.
     bool settle() const
     {
-        return QTest::qWaitFor([this] { return delegate.editorPushIsIdle(); }, 5000);
+        return QTest::qWaitFor([this] { return delegate.editor()->editorPushIsIdle(); }, 5000);
     }
     Document* document() const { return delegate.TheDocument(); }
     QByteArray json() const { return document()->root()->jsonText().value_or("?"); }
@@ -186,7 +198,7 @@ struct Bridge
     // Everything a page message could change, as one text to compare.
     QString state() const
     {
-        const QString error = delegate.JsonError();
+        const QString error = delegate.editor()->JsonError();
         const QString path = delegate.CurrentPath();
         return QStringList{
             QStringLiteral("json=") + QString::fromUtf8(json()),
@@ -358,7 +370,7 @@ void EditorBridgeTest::messagesThatChangeNothing()
     const QString before = app.state();
     QVERIFY2(before.contains(QStringLiteral("path=root.a")), qPrintable(before));
 
-    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    QSignalSpy errorChanged(app.delegate.editor(), &EditorController::JsonErrorChanged);
     LogRecorder log;
     app.page.post(body);
     QTest::qWait(50);
@@ -417,13 +429,13 @@ void EditorBridgeTest::refusedPageTextShowsTheReadersError()
     QVERIFY2(before.contains(QStringLiteral("path=root.keep")), qPrintable(before));
     const Document* document = app.document();
 
-    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    QSignalSpy errorChanged(app.delegate.editor(), &EditorController::JsonErrorChanged);
     LogRecorder log;
     app.postText(text);
     QTest::qWait(50);
     QVERIFY(app.settle());
 
-    const QString shown = app.delegate.JsonError();
+    const QString shown = app.delegate.editor()->JsonError();
     QVERIFY2(shown.startsWith(error), qPrintable(shown));
     QCOMPARE(errorChanged.count(), 1);
     QCOMPARE(app.errorLabel()->text(), shown);
@@ -442,7 +454,7 @@ void EditorBridgeTest::refusedPageTextShowsTheReadersError()
     app.postText(QStringLiteral("[1]"));
     QVERIFY(app.settle());
     QCOMPARE(app.json(), QByteArray("[1]"));
-    QVERIFY(app.delegate.JsonError().isNull());
+    QVERIFY(app.delegate.editor()->JsonError().isNull());
     QVERIFY(app.errorLabel()->isHidden());
 }
 
@@ -456,7 +468,7 @@ void EditorBridgeTest::pageTextBecomesTheDocument()
     app.document()->setName(QStringLiteral("edited.json"));
     app.document()->setSaved(true);
     QCOMPARE(app.delegate.windowSubtitle(), QStringLiteral("edited.json"));
-    app.delegate.collapseAllRows();
+    app.delegate.outline()->collapseAllRows();
     QCOMPARE(app.delegate.outlineModel()->rowCount(), 1);
     app.delegate.window()->outlineView()->selectRow(0);
     QVERIFY(app.delegate.CurrentNode());
@@ -465,7 +477,7 @@ void EditorBridgeTest::pageTextBecomesTheDocument()
     const qsizetype scripts = app.page.scripts.size();
     const Document* document = app.document();
 
-    QSignalSpy errorChanged(&app.delegate, &AppDelegate::JsonErrorChanged);
+    QSignalSpy errorChanged(app.delegate.editor(), &EditorController::JsonErrorChanged);
     app.postText(QStringLiteral("{\"b\": [true, {\"c\": null}, 9007199254740993],\n \"a\": \"it's \\\"x\\\"\"}"));
 
     QCOMPARE(app.json(), QByteArray(R"({"a":"it's \"x\"","b":[true,{"c":null},9007199254740993]})"));
@@ -623,11 +635,11 @@ void EditorBridgeTest::pageIsChosenByAppearance()
     useAppearance(dark);
     Bridge app(false);
     if (relativeDirectory)
-        app.delegate.setEditorPageDirectory(QDir::current().relativeFilePath(app.pageDir.path()));
+        app.delegate.editor()->setEditorPageDirectory(QDir::current().relativeFilePath(app.pageDir.path()));
     app.launch();
 
     QCOMPARE(app.page.handlerRegistrations, 1);
-    QCOMPARE(app.delegate.editorPageIsDark(), dark);
+    QCOMPARE(app.delegate.editor()->editorPageIsDark(), dark);
     QCOMPARE(app.page.loadedHtml, QStringList{dark ? kDarkPage : kLightPage});
     QCOMPARE(app.page.baseUrls.size(), 1);
     const QString file = app.pagePath(dark);
@@ -657,7 +669,7 @@ void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
 
     QVERIFY(app.page.loadedHtml.isEmpty());
     QVERIFY(app.page.baseUrls.isEmpty());
-    QVERIFY(!app.delegate.editorPageIsDark());
+    QVERIFY(!app.delegate.editor()->editorPageIsDark());
     QCOMPARE(log.lines.count(errorLine("setupWebview()", QStringLiteral("Could not locate editor HTML resource"))), 1);
     QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
 
@@ -668,7 +680,7 @@ void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
     QCOMPARE(app.json(), QByteArray(R"({"still":"works"})"));
     QVERIFY(app.pageShowsDocument());
     app.postText(QStringLiteral("[1,"));
-    QVERIFY(app.delegate.JsonError().startsWith(QStringLiteral("Line 1, column 4")));
+    QVERIFY(app.delegate.editor()->JsonError().startsWith(QStringLiteral("Line 1, column 4")));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -723,8 +735,8 @@ void EditorBridgeTest::documentChangesArePushed()
         break;
     case Change::ReplaceAll:
     case Change::ReplaceNothing: {
-        app.delegate.showFindReplace();
-        FindReplaceDialog* panel = app.delegate.findReplacePanel();
+        app.delegate.findReplace()->showFindReplace();
+        FindReplaceDialog* panel = app.delegate.findReplace()->findReplacePanel();
         panel->findField()->setText(Change(change) == Change::ReplaceAll ? QStringLiteral("old") : QStringLiteral("absent"));
         panel->replaceField()->setText(QStringLiteral("new"));
         panel->replaceAllButton()->click();
@@ -745,7 +757,7 @@ void EditorBridgeTest::pageGetsTheTextOnceLoaded()
     // A push while the page loads would go nowhere: pushes wait for the load.
     QTest::qWait(50);
     QCOMPARE(app.pushCount(), 0);
-    QVERIFY(!app.delegate.editorPushIsIdle());
+    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
     const qsizetype pushes = 0;
 
     app.page.finishLoading();
@@ -766,7 +778,7 @@ void EditorBridgeTest::reloadDoesNotWaitForTheOldPage()
     app.launch();
     app.page.finishLoading();
     QTRY_COMPARE(app.pushCount(), 1);
-    QVERIFY(!app.delegate.editorPushIsIdle());
+    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
 
     // The old page will never answer: the reloaded one gets the text at once.
     app.page.finishLoading();
@@ -801,7 +813,7 @@ void EditorBridgeTest::longTextIsPushedInParts()
 {
     Bridge app;
     QVERIFY(app.ready());
-    app.delegate.editorPusher()->setPartLength(10);
+    app.delegate.editor()->editorPusher()->setPartLength(10);
     const qsizetype before = app.page.scripts.size();
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": "it's \ud83d\ude00\ud83d\ude00 \\ x", "b": [1, 9007199254740993, "a line longer than a part"]})")));
     QVERIFY(app.settle());
@@ -819,7 +831,7 @@ void EditorBridgeTest::pushInPartsStopsAtAFailedPart()
     Bridge app;
     QVERIFY(app.ready());
     QVERIFY(app.waitPastTimedPush());
-    app.delegate.editorPusher()->setPartLength(8);
+    app.delegate.editor()->editorPusher()->setPartLength(8);
     const qsizetype before = app.page.scripts.size();
     app.page.answers = {true, QVariant()}; // the second part is refused
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three", "four"])")));
@@ -846,7 +858,7 @@ void EditorBridgeTest::documentTooLargeForThePageShowsANotice()
     Bridge app;
     QVERIFY(app.ready());
     QVERIFY(app.waitPastTimedPush());
-    app.delegate.editorPusher()->setTextLimit(16);
+    app.delegate.editor()->editorPusher()->setTextLimit(16);
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three"])")));
     QVERIFY(app.settle());
     QCOMPARE(app.page.scripts.last(), QStringLiteral("showNotice('This document is too large for the code editor (more "
@@ -866,7 +878,7 @@ void EditorBridgeTest::reloadDropsTheRestOfAPushInParts()
 {
     Bridge app;
     QVERIFY(app.ready());
-    app.delegate.editorPusher()->setPartLength(8);
+    app.delegate.editor()->editorPusher()->setPartLength(8);
     app.page.holdAnswers = true;
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"(["one", "two", "three", "four"])")));
     QTRY_VERIFY(!app.page.pushes().isEmpty());
@@ -898,7 +910,7 @@ void EditorBridgeTest::editsWaitForTheUnansweredPush()
     }
     QTest::qWait(100);
     QCOMPARE(app.page.scripts.size(), scripts);
-    QVERIFY(!app.delegate.editorPushIsIdle());
+    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
 
     app.page.holdAnswers = false;
     app.page.releaseAnswers();
@@ -944,7 +956,7 @@ void EditorBridgeTest::pageEditComesAsChangedLines()
     app.postLines(3, 5, {"  \"b\": []", "}"});
     QCOMPARE(app.json(), QByteArray(R"({"a":9007199254740993,"added":{},"b":[]})"));
     app.postLines(3, 1, {"  \"b\": [,"});
-    QVERIFY2(app.delegate.JsonError().startsWith(QStringLiteral("Line 4, column ")), qPrintable(app.delegate.JsonError()));
+    QVERIFY2(app.delegate.editor()->JsonError().startsWith(QStringLiteral("Line 4, column ")), qPrintable(app.delegate.editor()->JsonError()));
     QCOMPARE(app.json(), QByteArray(R"({"a":9007199254740993,"added":{},"b":[]})"));
     // The window cannot write the refused text again: the next edit makes it ask for the whole text.
     const qsizetype scripts = app.page.scripts.size();
@@ -952,7 +964,7 @@ void EditorBridgeTest::pageEditComesAsChangedLines()
     QCOMPARE(app.page.scripts.mid(scripts), QStringList{QStringLiteral("sendWholeText()")});
     app.postText(QString::fromUtf8(app.page.shownText()));
     QCOMPARE(app.json(), QByteArray(R"({"a":9007199254740993,"added":{},"b":[2]})"));
-    QVERIFY(app.delegate.JsonError().isNull());
+    QVERIFY(app.delegate.editor()->JsonError().isNull());
     // An edit against a version the window did not give or take also asks for the whole text.
     app.postLines(0, 1, {"{"}, -99);
     QCOMPARE(app.page.scripts.last(), QStringLiteral("sendWholeText()"));

@@ -5,9 +5,21 @@
 
 #include "app/AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/Workspace.h"
+#include "app/documents/DocumentController.h"
+#include "app/documents/ExportController.h"
+#include "app/downloader/DownloadController.h"
+#include "app/editor/EditorController.h"
+#include "app/findreplace/FindReplaceController.h"
+#include "app/jq/JqController.h"
+#include "app/menus/MainMenus.h"
+#include "app/newsletter/NewsletterController.h"
+#include "app/outline/OutlineController.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
 #include "app/MainWindow.h"
-#include "app/OutlineModel.h"
-#include "app/OutlineView.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
 #include "app/undo/UndoHistory.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
@@ -58,18 +70,18 @@ struct PageApp
     explicit PageApp(const QString& pageDirectory = {})
     {
         if (!pageDirectory.isEmpty())
-            delegate.setEditorPageDirectory(pageDirectory);
+            delegate.editor()->setEditorPageDirectory(pageDirectory);
         delegate.applicationDidFinishLaunching();
         delegate.setPrompts(&prompts);
     }
-    EditorPage* page() const { return delegate.Webview(); }
+    EditorPage* page() const { return delegate.editor()->Webview(); }
     QByteArray json() const { return delegate.TheDocument()->root()->jsonText().value_or("?"); }
     std::optional<QVariant> evaluate(const QString& script) const { return ::evaluate(page(), script); }
     QString pageText() const { return evaluate(QStringLiteral("typeof editorText === 'function' ? editorText() : null")).value_or(QVariant()).toString(); }
     // Waits until the page shows the document (as a value: the page shows it pretty-printed).
     bool showsDocument() const
     {
-        return QTest::qWaitFor([this] { return delegate.editorPushIsIdle() && canonical(pageText()) == json(); },
+        return QTest::qWaitFor([this] { return delegate.editor()->editorPushIsIdle() && canonical(pageText()) == json(); },
                                kPageTimeoutMs);
     }
     bool typeInPage(const QString& text) const
@@ -100,7 +112,7 @@ void EditorPageTest::pushedTextKeepsEveryCharacterAndNumber()
     QVERIFY(shown.startsWith(QStringLiteral("{\n  \"")));
     QVERIFY(shown.contains(QStringLiteral("\n  \"nested\": [\n    [\n      {\n        \"x\": null,")));
     QVERIFY(shown.contains(QStringLiteral("\"empty\": {},")));
-    QCOMPARE(app.delegate.JsonError(), QString());
+    QCOMPARE(app.delegate.editor()->JsonError(), QString());
 }
 
 void EditorPageTest::pushesMergeAndEndWithTheLatestDocument()
@@ -108,7 +120,7 @@ void EditorPageTest::pushesMergeAndEndWithTheLatestDocument()
     PageApp app;
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"counter": 0, "list": [1, 2, 3]})")));
     QVERIFY(app.showsDocument());
-    QSignalSpy pushed(app.delegate.editorPusher(), &ContentPusher::pushed);
+    QSignalSpy pushed(app.delegate.editor()->editorPusher(), &ContentPusher::pushed);
     TreeNode* counter = app.delegate.TheDocument()->root()->child(0);
     for (int i = 1; i <= 40; ++i) {
         counter->setValueLabel(QString::number(i));
@@ -123,7 +135,7 @@ void EditorPageTest::pushesMergeAndEndWithTheLatestDocument()
 void EditorPageTest::longTextIsPushedInParts()
 {
     PageApp app;
-    app.delegate.editorPusher()->setPartLength(1000);
+    app.delegate.editor()->editorPusher()->setPartLength(1000);
     QString json = QStringLiteral("[");
     for (int i = 0; i < 500; ++i)
         json += QStringLiteral("\"\u00e9\U0001F600 %1 it's \\\\\", ").arg(i);
@@ -141,7 +153,7 @@ void EditorPageTest::editInPageReplacesTreeWithoutPushBack()
     PageApp app;
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": 1})")));
     QVERIFY(app.showsDocument());
-    QSignalSpy pushed(app.delegate.editorPusher(), &ContentPusher::pushed);
+    QSignalSpy pushed(app.delegate.editor()->editorPusher(), &ContentPusher::pushed);
     QVERIFY(app.typeInPage(QStringLiteral(R"({"b": [true, 9007199254740993], "a": "x"})")));
     QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":"x","b":[true,9007199254740993]})"), kPageTimeoutMs);
     QVERIFY(!app.delegate.TheDocument()->saved());
@@ -151,7 +163,7 @@ void EditorPageTest::editInPageReplacesTreeWithoutPushBack()
     QTest::qWait(800);
     QCOMPARE(pushed.count(), 0);
     QCOMPARE(app.pageText(), QStringLiteral(R"({"b": [true, 9007199254740993], "a": "x"})"));
-    QCOMPARE(app.delegate.JsonError(), QString());
+    QCOMPARE(app.delegate.editor()->JsonError(), QString());
 }
 
 void EditorPageTest::invalidEditKeepsTreeAndReportsError()
@@ -161,8 +173,8 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     QVERIFY(app.showsDocument());
     app.delegate.TheDocument()->setSaved(true);
     QVERIFY(app.typeInPage(QStringLiteral("{\"a\": 1,\n  \"b\": }")));
-    QTRY_VERIFY_WITH_TIMEOUT(!app.delegate.JsonError().isNull(), kPageTimeoutMs);
-    QVERIFY2(app.delegate.JsonError().startsWith(QStringLiteral("Line 2, column 8")), qPrintable(app.delegate.JsonError()));
+    QTRY_VERIFY_WITH_TIMEOUT(!app.delegate.editor()->JsonError().isNull(), kPageTimeoutMs);
+    QVERIFY2(app.delegate.editor()->JsonError().startsWith(QStringLiteral("Line 2, column 8")), qPrintable(app.delegate.editor()->JsonError()));
     QTest::qWait(500);
     QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
     QVERIFY(app.delegate.TheDocument()->saved());
@@ -170,7 +182,7 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     for (const auto& [typed, reason] : {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
                                         std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Invalid escape sequence")}}) {
         QVERIFY(app.typeInPage(typed));
-        QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().contains(reason), kPageTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app.delegate.editor()->JsonError().contains(reason), kPageTimeoutMs);
         QTest::qWait(500);
         QCOMPARE(app.pageText(), typed);
         QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
@@ -178,7 +190,7 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     }
     // Mending the text clears the error and applies it.
     QVERIFY(app.typeInPage(QStringLiteral(R"({"a": 1, "b": 2})")));
-    QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().isNull(), kPageTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(app.delegate.editor()->JsonError().isNull(), kPageTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(app.json(), QByteArray(R"({"a":1,"b":2})"), kPageTimeoutMs);
 }
 
@@ -224,7 +236,7 @@ void EditorPageTest::editingKeysInThePageStayInThePage()
     // Edit > Copy copies the editor's selection.
     QGuiApplication::clipboard()->clear();
     QVERIFY(app.evaluate(QStringLiteral("selectAllText()")).value_or(false).toBool());
-    app.delegate.window()->copyAction()->trigger();
+    app.delegate.menus()->action(MenuCommand::Copy)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), app.pageText(), kPageTimeoutMs);
 }
 
@@ -235,7 +247,7 @@ void EditorPageTest::documentTooLargeShowsANoticeInThePage()
     PageApp app;
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"small": 1})")));
     QVERIFY(app.showsDocument());
-    app.delegate.editorPusher()->setTextLimit(64);
+    app.delegate.editor()->editorPusher()->setTextLimit(64);
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"large": "%1"})").arg(QString(100, u'x'))));
     QTRY_VERIFY_WITH_TIMEOUT(app.evaluate(QStringLiteral("noticeText()")).value_or(QVariant()).toString().startsWith(
                                  QStringLiteral("This document is too large for the code editor")),
@@ -289,7 +301,7 @@ void EditorPageTest::darkAppearanceLoadsDarkPageOnce()
     QApplication::setPalette(dark);
     {
         PageApp app;
-        QVERIFY(app.delegate.editorPageIsDark());
+        QVERIFY(app.delegate.editor()->editorPageIsDark());
         QSignalSpy loads(app.page(), &EditorPage::loadFinished);
         QVERIFY(app.showsDocument());
         QCOMPARE(app.evaluate(QStringLiteral("document.documentElement.dataset.appearance")).value_or(QVariant()),
@@ -303,7 +315,7 @@ void EditorPageTest::darkAppearanceLoadsDarkPageOnce()
     }
     QApplication::setPalette(original);
     PageApp light;
-    QVERIFY(!light.delegate.editorPageIsDark());
+    QVERIFY(!light.delegate.editor()->editorPageIsDark());
     QVERIFY(light.showsDocument());
     QCOMPARE(light.evaluate(QStringLiteral("document.documentElement.dataset.appearance")).value_or(QVariant()),
              QVariant(QStringLiteral("light")));
@@ -321,7 +333,7 @@ void EditorPageTest::missingPageIsLoggedAndWindowStillWorks()
     QVERIFY(log.lines.join(QLatin1Char('\n')).contains(QStringLiteral("Could not locate editor HTML resource")));
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"still": "works"})")));
     // The push fails, and so does the notice that follows it.
-    QTRY_VERIFY_WITH_TIMEOUT(app.delegate.editorPushIsIdle(), kPageTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(app.delegate.editor()->editorPushIsIdle(), kPageTimeoutMs);
     QCOMPARE(app.json(), QByteArray(R"({"still":"works"})"));
 }
 

@@ -1,0 +1,99 @@
+#include "app/documents/ExportController.h"
+
+#include "app/ExportRunner.h"
+#include "app/Prompts.h"
+#include "app/Workspace.h"
+#include "app/MainWindow.h"
+#include "model/Document.h"
+#include "model/ExportWriter.h"
+#include "model/InstallLayout.h"
+#include "model/Log.h"
+#include "model/TreeNode.h"
+
+#include <QPointer>
+#include <QProgressDialog>
+
+ExportController::ExportController(Workspace& workspace, QObject* parent) : QObject(parent), m_workspace(workspace)
+{
+}
+
+bool ExportController::exportWithPanel(ExportFormat format)
+{
+    if (!m_workspace.document())
+        return false;
+    const QString path = m_workspace.prompts().chooseSaveLocation(format);
+    if (path.isEmpty())
+        return false;
+    return writeExport(path, format);
+}
+
+bool ExportController::writeExport(const QString& path, ExportFormat format)
+{
+    switch (format) {
+    case ExportFormat::Json:
+        return ExportWriter::writeExport(path, format, *m_workspace.document());
+    case ExportFormat::Xml:
+    case ExportFormat::Yaml:
+    case ExportFormat::PlistXml:
+    case ExportFormat::PlistOpenStep:
+    case ExportFormat::PlistBinary:
+        return startHelperExport(path, format);
+    }
+    return false;
+}
+
+QString ExportController::helperProgram() const
+{
+    return m_helperProgram.isEmpty() ? InstallLayout::cliProgram() : m_helperProgram;
+}
+
+bool ExportController::startHelperExport(const QString& path, ExportFormat format)
+{
+    QString why;
+    TreeNode* root = m_workspace.root();
+    const auto json = root ? root->jsonText(&why) : std::nullopt;
+    auto* runner = new ExportRunner(helperProgram(), this);
+    auto fail = [this, format, runner](const QString& reason) {
+        BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
+        runner->deleteLater();
+        ExportWriter::presentFailure(format);
+        emit exportFinished(false);
+        return false;
+    };
+    if (!json)
+        return fail(why);
+
+    auto* progress = new QProgressDialog(tr("Exporting %1…").arg(ExportFormats::displayName(format)), tr("Cancel"), 0,
+                                         0, &m_workspace.window());
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(500);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    const QPointer<Document> document = m_workspace.document();
+    // Edits made while the child writes are not in the file, so they must keep the document unsaved.
+    const qint64 generation = TreeNode::treeGeneration();
+    connect(progress, &QProgressDialog::canceled, runner, [runner, progress, this] {
+        runner->cancel();
+        runner->deleteLater();
+        progress->deleteLater();
+        emit exportFinished(false);
+    });
+    connect(runner, &ExportRunner::finished, this, [=, this](bool ok, const QString& reason) {
+        progress->disconnect(runner);
+        progress->deleteLater();
+        runner->deleteLater();
+        if (!ok) {
+            BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
+            ExportWriter::presentFailure(format);
+        } else if (document && generation == TreeNode::treeGeneration() && ExportWriter::marksSaved(format)) {
+            // The JSON itself was not written: the document keeps its file, or still has none.
+            document->setSaved(true);
+        }
+        emit exportFinished(ok);
+    });
+    if (!runner->start(*json, format, path, &why)) {
+        progress->deleteLater();
+        return fail(why);
+    }
+    return true;
+}
