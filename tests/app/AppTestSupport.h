@@ -5,6 +5,9 @@
 
 #include "TestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+#include "app/outline/OutlineModel.h"
+#include "app/outline/OutlineView.h"
 #include "app/Workspace.h"
 #include "app/documents/DocumentController.h"
 #include "app/documents/ExportController.h"
@@ -113,6 +116,25 @@ struct LaunchedApp
         delegate.setPrompts(&prompts);
     }
     Document* document() const { return delegate.TheDocument(); }
+    OutlineModel* model() const { return delegate.outlineModel(); }
+    OutlineView* view() const { return delegate.window()->outlineView(); }
+    QString cell(int row, int column) const { return model()->data(model()->index(row, column)).toString(); }
+    QStringList rowNames() const
+    {
+        QStringList names;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            names << cell(row, OutlineModel::NameColumn);
+        return names;
+    }
+    // The rows whose node carries the selected flag.
+    QList<int> flaggedRows() const
+    {
+        QList<int> rows;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            if (model()->nodeAt(row)->isSelected())
+                rows << row;
+        return rows;
+    }
     QString subtitle() const { return delegate.windowSubtitle(); }
     // The document's compact JSON text, or "?" when it cannot be written.
     QString json() const { return QString::fromUtf8(document()->root()->jsonText().value_or("?")); }
@@ -127,5 +149,10 @@ struct LaunchedApp
     bool waitUntilLoaded() const
     {
         return QTest::qWaitFor([this] { return !delegate.isLoading(); }, 5000);
+    }
+    bool openAndWait(const QString& path)
+    {
+        delegate.openDocumentURL(path);
+        return waitUntilLoaded();
     }
 };

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/search/SearchField.h"
+#include "model/Notifications.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <map>
@@ -19,6 +21,8 @@
 
 namespace {
 
+const QString kFruits =
+    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
 const QString kProceedTitle = QStringLiteral("Are you sure you want to proceed?");
 const QString kLoadFailure = QStringLiteral("Something went wrong!: JSON content doesn't appear to be valid.");
 const QString kSaveFailure = QStringLiteral("Something went wrong!: Document contents could not be saved to disk. "
@@ -55,14 +59,15 @@ const char* const kComparePlist = "import json, plistlib, sys\n"
                                   "    print('json:  ' + ascii(tagged(j)))\n"
                                   "    sys.exit(1)\n";
 
-// Runs one of the commands that replace the document; the Open commands open `path`.
+// Runs one of the commands that replace the document, New and Open… from their menu items; the Open commands
+// open `path`.
 void replaceDocument(LaunchedApp& app, const QString& command, const QString& path)
 {
     if (command == QLatin1String("new")) {
-        app.delegate.documents()->newDocument();
+        app.delegate.menus()->action(MenuCommand::New)->trigger();
     } else if (command == QLatin1String("open panel")) {
         app.prompts.openPaths = {path};
-        app.delegate.documents()->openDocument();
+        app.delegate.menus()->action(MenuCommand::Open)->trigger();
     } else if (command == QLatin1String("open file")) {
         app.delegate.openFile(path);
     } else {
@@ -142,8 +147,11 @@ private slots:
         replaceDocument(app, command, target);
         QVERIFY(app.waitUntilLoaded());
         QCOMPARE(app.prompts.confirmations.size(), asks ? 1 : 0);
-        if (asks)
+        if (asks) {
             QCOMPARE(app.prompts.confirmations.first().title, kProceedTitle);
+            QCOMPARE(app.prompts.confirmations.first().message,
+                     QStringLiteral("All of your changes to the current project will not be saved!"));
+        }
         const QString expected = command == QLatin1String("new")         ? QStringLiteral("{}")
                                  : command == QLatin1String("clipboard") ? QStringLiteral("[\"clip\"]")
                                                                          : QStringLiteral("{\"t\":1}");
@@ -669,6 +677,178 @@ private slots:
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(QApplication::allWidgets().size(), widgets);
+    }
+
+    // The launch document is an unsaved empty object; text that is not JSON changes nothing but alerts once.
+    void launchAndLoadText()
+    {
+        LaunchedApp s;
+        Document* launched = s.delegate.TheDocument();
+        QCOMPARE(s.json(), QStringLiteral("{}"));
+        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
+        QVERIFY(s.delegate.window()->windowTitle().contains(QStringLiteral("Untitled")));
+        QVERIFY(s.delegate.documents()->windowShouldClose());
+        QVERIFY(s.prompts.saveQuestions.isEmpty());
+
+        QVERIFY(!s.delegate.loadJSONString(QStringLiteral("{\"a\": [1,")));
+        QCOMPARE(s.alertTexts(), QStringList{kLoadFailure});
+        QCOMPARE(s.delegate.TheDocument(), launched);
+        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
+
+        QVERIFY(s.delegate.loadJSONString(QStringLiteral("[1,2]")));
+        QCOMPARE(s.json(), QStringLiteral("[1,2]"));
+        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
+        QCOMPARE(s.alerts.alerts.size(), 1);
+    }
+
+    // A file is read in the background: loading state and busy indicator meanwhile, then the file or an alert.
+    void openFileInBackground_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("document") << QByteArray("{\"k\":[1,2]}") << true;
+        QTest::newRow("broken") << QByteArray("{\"k\": [1,") << false;
+        QTest::newRow("empty file") << QByteArray() << false;
+    }
+    void openFileInBackground()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, valid);
+        LaunchedApp s;
+        QVERIFY(s.delegate.loadJSONString(QStringLiteral("{\"before\":1}")));
+        Document* before = s.delegate.TheDocument();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.json"));
+        QVERIFY(writeFile(path, content));
+        QProgressBar* busy = s.delegate.window()->busyIndicator();
+        QSignalSpy loading(s.delegate.documents(), &DocumentController::isLoadingChanged);
+
+        s.delegate.openDocumentURL(path);
+        QVERIFY(s.delegate.isLoading());
+        QCOMPARE(s.subtitle(), QStringLiteral("Loading data.json") + QChar(0x2026));
+        QVERIFY(busy->isVisibleTo(s.delegate.window()));
+        QTRY_COMPARE(loading.count(), 2);
+        QVERIFY(!s.delegate.isLoading());
+        QVERIFY(!busy->isVisibleTo(s.delegate.window()));
+        if (valid) {
+            QCOMPARE(s.subtitle(), QStringLiteral("data.json"));
+            QCOMPARE(s.json().toUtf8(), content);
+            QCOMPARE(Settings::instance().recentDocuments(), QStringList{QFileInfo(path).absoluteFilePath()});
+            QVERIFY(s.alerts.alerts.isEmpty());
+        } else {
+            QCOMPARE(s.delegate.TheDocument(), before);
+            QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
+            QVERIFY(Settings::instance().recentDocuments().isEmpty());
+            QCOMPARE(s.alertTexts(), QStringList{kLoadFailure});
+        }
+    }
+
+    // A file named at launch is read before start-up ends: the empty document stands in, the subtitle keeps
+    // saying what is being read, and the file replaces the stand-in without a question.
+    void fileNamedAtLaunch()
+    {
+        TemporarySettings settings;
+        AlertRecorder alerts;
+        ScriptedPrompts prompts;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("launch.json"));
+        QVERIFY(writeFile(path, "[true]"));
+        AppDelegate delegate;
+        delegate.setPrompts(&prompts);
+        delegate.openFiles({path});
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(delegate.windowSubtitle(), QStringLiteral("Loading launch.json") + QChar(0x2026));
+        QTRY_VERIFY(!delegate.isLoading());
+        QCOMPARE(delegate.windowSubtitle(), QStringLiteral("launch.json"));
+        QCOMPARE(delegate.TheDocument()->root()->jsonText().value_or("?"), QByteArray("[true]"));
+        QVERIFY(prompts.confirmations.isEmpty());
+        QVERIFY(alerts.alerts.isEmpty());
+    }
+
+    // confirmProceed asks unless the key is silenced; the checkbox silences it whichever button was pressed.
+    void confirmProceed_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("silenced");
+        QTest::addColumn<bool>("proceed");
+        QTest::addColumn<bool>("tick");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("silenced key") << "k" << true << true << false << true;
+        QTest::newRow("ok") << "k" << false << true << false << false;
+        QTest::newRow("cancel") << "k" << false << false << false << false;
+        QTest::newRow("cancel with the box ticked") << "k" << false << false << true << true;
+        QTest::newRow("no key") << "" << false << true << true << false;
+    }
+    void confirmProceed()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, silenced);
+        QFETCH(bool, proceed);
+        QFETCH(bool, tick);
+        QFETCH(bool, stored);
+        LaunchedApp s;
+        if (silenced)
+            Settings::instance().setSuppressed(key);
+        else
+            s.prompts.confirmationAnswers.push_back({proceed, tick});
+        int ran = 0;
+        const auto ask = [&] {
+            s.delegate.documents()->confirmProceed(QStringLiteral("T"), QStringLiteral("M"), key, [&] { ++ran; });
+        };
+        ask();
+        QCOMPARE(ran, proceed ? 1 : 0);
+        QCOMPARE(s.prompts.confirmations.size(), silenced ? 0 : 1);
+        if (!silenced) {
+            const Prompts::Confirmation& asked = s.prompts.confirmations.first();
+            QCOMPARE(asked.title + asked.message, QStringLiteral("TM"));
+            QCOMPARE(asked.showsSuppression, !key.isEmpty());
+        }
+        QCOMPARE(Settings::instance().isSuppressed(key), stored);
+        if (key.isEmpty())
+            QVERIFY(Settings::instance().store().allKeys().isEmpty());
+        if (stored) {
+            ask();
+            QCOMPARE(ran, proceed ? 2 : 1);
+        }
+        QVERIFY(s.prompts.unexpected.isEmpty());
+    }
+
+    // Of several files handed over at once only the first is opened; a saved document is replaced unasked.
+    void openFilesThenReplaceSaved()
+    {
+        LaunchedApp s;
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const char* name : {"a.json", "b.json", "c.json"}) {
+            paths << dir.filePath(QString::fromLatin1(name));
+            QVERIFY(writeFile(paths.last(), "[]"));
+        }
+        s.prompts.confirmationAnswers.push_back({true, false});
+        s.delegate.openFiles(paths);
+        QTRY_VERIFY(!s.delegate.isLoading());
+        QCOMPARE(s.subtitle(), QStringLiteral("a.json"));
+        QCOMPARE(Settings::instance().recentDocuments(), QStringList{QFileInfo(paths.first()).absoluteFilePath()});
+        // a.json is saved now: neither Open nor New asks again.
+
+        s.delegate.openFile(paths[2]);
+        QTRY_VERIFY(!s.delegate.isLoading());
+        QCOMPARE(s.subtitle(), QStringLiteral("c.json"));
+        s.delegate.documents()->newDocument();
+        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
+        QCOMPARE(s.prompts.confirmations.size(), 1);
+    }
+
+    // The model's notifications: a reload without a selection is harmless, a data change marks the edit.
+    void notifications()
+    {
+        LaunchedApp s;
+        QVERIFY(s.delegate.loadJSONString(kFruits));
+        s.delegate.TheDocument()->setSaved(true);
+        Notifications::instance()->postReloadCurrentRow();
+        QCOMPARE(s.model()->rowCount(), 8);
+        QCOMPARE(s.subtitle(), QStringLiteral("Untitled"));
+        Notifications::instance()->postTreeDataChanged();
+        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
     }
 };
 
