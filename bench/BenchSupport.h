@@ -47,7 +47,7 @@ private:
 inline void openAndWait(AppDelegate& delegate, const QString& path)
 {
     QEventLoop loop;
-    QObject::connect(&delegate, &DocumentController::isLoadingChanged, &loop, [&] {
+    QObject::connect(delegate.documents(), &DocumentController::isLoadingChanged, &loop, [&] {
         if (!delegate.isLoading())
             loop.quit();
     });

@@ -5,6 +5,7 @@
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
 #include "app/Workspace.h"
+#include "model/Document.h"
 #include "app/documents/DocumentController.h"
 #include "app/documents/ExportController.h"
 #include "app/downloader/DownloadController.h"

@@ -6,6 +6,7 @@
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
 #include "app/Workspace.h"
+#include "model/Document.h"
 #include "app/documents/DocumentController.h"
 #include "app/documents/ExportController.h"
 #include "app/downloader/DownloadController.h"
@@ -151,7 +152,7 @@ int main(int argc, char* argv[])
     JqPanel* panel = delegate.jq()->jqPanel();
     panel->commandField()->setText(QStringLiteral("."));
     QEventLoop jqLoop;
-    QObject::connect(&delegate, &JqController::jqRunFinished, &jqLoop, &QEventLoop::quit);
+    QObject::connect(delegate.jq(), &JqController::jqRunFinished, &jqLoop, &QEventLoop::quit);
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -175,7 +176,7 @@ int main(int argc, char* argv[])
         const QString target = exports.filePath(QStringLiteral("export.") + ExportFormats::extensions(format).first());
         QEventLoop exportLoop;
         bool written = false;
-        const auto connection = QObject::connect(&delegate, &ExportController::exportFinished, &exportLoop, [&](bool ok) {
+        const auto connection = QObject::connect(delegate.exports(), &ExportController::exportFinished, &exportLoop, [&](bool ok) {
             written = ok;
             exportLoop.quit();
         });
