@@ -40,10 +40,7 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_
     m_pusher = new ContentPusher([this] { return m_document ? m_document->root() : nullptr; }, this);
     m_pageEdits = new PageEditReader(
         *m_pusher, [this] { return m_document ? m_document->root() : nullptr; },
-        [this](std::unique_ptr<Document> document, std::optional<ParseError> error) {
-            readPageText(std::move(document), std::move(error));
-        },
-        this);
+        [this](Document::Loaded read) { readPageText(std::move(read)); }, this);
     // A push replaces whatever text the page held, and with it the error about that text.
     connect(m_pusher, &ContentPusher::pushed, this, [this] {
         if (m_pusher->pageHoldsDocument())
@@ -173,10 +170,9 @@ void AppDelegate::connectWindow()
     connect(window->exportPlistOpenStepAction(), &QAction::triggered, this, &AppDelegate::exportToPlistOpenStep);
     connect(window->quitAction(), &QAction::triggered, window, &QWidget::close);
     // Cut, Copy and Paste act on the text field that has the focus, or on the code editor.
-    for (auto [action, slot, pageAction] :
-         {std::tuple{window->cutAction(), "cut", QWebEnginePage::Cut},
-          std::tuple{window->copyAction(), "copy", QWebEnginePage::Copy},
-          std::tuple{window->pasteAction(), "paste", QWebEnginePage::Paste}}) {
+    for (auto [action, slot, pageAction] : {std::tuple{window->cutAction(), "cut", QWebEnginePage::Cut},
+                                            std::tuple{window->copyAction(), "copy", QWebEnginePage::Copy},
+                                            std::tuple{window->pasteAction(), "paste", QWebEnginePage::Paste}}) {
         connect(action, &QAction::triggered, this, [this, slot, pageAction] {
             QWidget* focus = QApplication::focusWidget();
             if (focus && m_editorView && (focus == m_editorView || m_editorView->isAncestorOf(focus)))
@@ -300,14 +296,13 @@ void AppDelegate::showLoadFailure()
 
 bool AppDelegate::loadJSONString(const QString& text)
 {
-    ParseError error;
-    std::unique_ptr<Document> document = Document::documentFromText(text, &error);
+    Document::Loaded document = Document::documentFromText(text);
     if (!document) {
-        BW_LOG_ERROR("loadJSONString(_:)", error.description());
+        BW_LOG_ERROR("loadJSONString(_:)", document.error().description());
         showLoadFailure();
         return false;
     }
-    installDocument(std::move(document));
+    installDocument(std::move(*document));
     m_documentIsBlank = false;
     updateWindowSubtitle();
     return true;
@@ -320,17 +315,17 @@ void AppDelegate::openDocumentURL(const QString& path)
     const quint64 generation = ++m_loadGeneration;
     Document::loadDocumentAsync(
         path, this,
-        [this, path, generation](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+        [this, path, generation](Document::Loaded document) {
             if (generation != m_loadGeneration)
                 return; // a later open replaced this one
             setLoading(false);
             if (!document) {
-                BW_LOG_ERROR("openDocumentURL(_:)", error ? error->description() : QString());
+                BW_LOG_ERROR("openDocumentURL(_:)", document.error().description());
                 updateWindowSubtitle();
                 showLoadFailure();
                 return;
             }
-            if (installReadDocument(std::move(document), ReadSource::File, path))
+            if (installReadDocument(std::move(*document), ReadSource::File, path))
                 Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
             else
                 updateWindowSubtitle();

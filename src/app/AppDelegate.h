@@ -332,8 +332,7 @@ private:
     void setDownloaderIsShown(bool shown);
     void setIsDownloading(bool downloading);
     void closeDownloadPopover();
-    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document,
-                        const QString& fileName = {});
+    void finishDownload(Document::Loaded download, const QString& fileName = {});
     void connectMailingList();
     void applyMailingListSheetRule(bool presented);
     void failJQ(const QString& logText, const QString& message, const QString& result);
@@ -342,8 +341,8 @@ private:
     QMenu* makeJqRecipeMenu();
     bool startHelperExport(const QString& path, ExportFormat format);
     void setJsonError(const QString& error);
-    void readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error);
-    void refusePageText(const ParseError& error);
+    void readPageText(Document::Loaded read);
+    void refusePageText(const Error& error);
     bool isTextEditor(QWidget* widget) const;
     void applyPageTree(OwnedTree root);
     void reselect(TreeNode* node);

@@ -39,7 +39,8 @@ void AppDelegate::setupWebview()
 {
     if (!m_webview && qEnvironmentVariable("BRACKWELL_EDITOR_PAGE") == QLatin1String("none")) {
         // Headless runs that have no use for a web engine.
-        BW_LOG_WARNING("setupWebview()", QStringLiteral("The code editor page is turned off (BRACKWELL_EDITOR_PAGE=none)"));
+        BW_LOG_WARNING("setupWebview()",
+                       QStringLiteral("The code editor page is turned off (BRACKWELL_EDITOR_PAGE=none)"));
         return;
     }
     if (!m_webview) {
@@ -53,10 +54,12 @@ void AppDelegate::setupWebview()
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, view, [view](const QPoint& at) {
             QMenu menu(view);
-            for (auto [title, action] : {std::pair{tr("Cut"), QWebEnginePage::Cut}, std::pair{tr("Copy"), QWebEnginePage::Copy},
-                                         std::pair{tr("Paste"), QWebEnginePage::Paste},
-                                         std::pair{tr("Select All"), QWebEnginePage::SelectAll}})
-                connect(menu.addAction(title), &QAction::triggered, view, [view, action] { view->triggerPageAction(action); });
+            for (auto [title, action] :
+                 {std::pair{tr("Cut"), QWebEnginePage::Cut}, std::pair{tr("Copy"), QWebEnginePage::Copy},
+                  std::pair{tr("Paste"), QWebEnginePage::Paste},
+                  std::pair{tr("Select All"), QWebEnginePage::SelectAll}})
+                connect(menu.addAction(title), &QAction::triggered, view,
+                        [view, action] { view->triggerPageAction(action); });
             menu.exec(view->mapToGlobal(at));
         });
         m_window->editorHost()->layout()->addWidget(view);
@@ -128,15 +131,15 @@ void AppDelegate::contentChanged(const QJsonValue& content)
     m_pageEdits->receive(QStringLiteral("contentChanged"), QJsonObject{{QStringLiteral("content"), content}});
 }
 
-void AppDelegate::readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error)
+void AppDelegate::readPageText(Document::Loaded read)
 {
-    if (document)
-        applyPageTree(document->takeRoot());
+    if (read)
+        applyPageTree((*read)->takeRoot());
     else
-        refusePageText(error.value_or(ParseError{}));
+        refusePageText(read.error());
 }
 
-void AppDelegate::refusePageText(const ParseError& error)
+void AppDelegate::refusePageText(const Error& error)
 {
     // What was typed is not JSON (yet): the tree and the page stay as they are, and the line under the page says
     // where and why.

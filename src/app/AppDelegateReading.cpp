@@ -56,12 +56,11 @@ bool AppDelegate::installReadDocument(std::unique_ptr<Document> document, ReadSo
 
 void AppDelegate::loadClipboardText(const QString& text)
 {
-    ParseError error;
-    auto document = Document::documentFromText(text, &error, Document::Reading::Relaxed);
+    auto document = Document::documentFromText(text, Document::Reading::Relaxed);
     if (!document) {
-        BW_LOG_ERROR("loadJSONString(_:)", error.description());
+        BW_LOG_ERROR("loadJSONString(_:)", document.error().description());
         showLoadFailure();
         return;
     }
-    installReadDocument(std::move(document), ReadSource::Clipboard);
+    installReadDocument(std::move(*document), ReadSource::Clipboard);
 }

@@ -3,8 +3,8 @@
 
 #include "tst_editorpage.h"
 
-#include "app/AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/OutlineModel.h"
 #include "app/OutlineView.h"
@@ -43,7 +43,7 @@ std::optional<QVariant> evaluate(EditorPage* page, const QString& script)
 
 QByteArray canonical(const QString& json)
 {
-    std::unique_ptr<Document> document = Document::documentFromText(json);
+    std::unique_ptr<Document> document = loaded(Document::documentFromText(json));
     return document ? document->root()->jsonText().value_or("?") : QByteArray("not a document");
 }
 
@@ -65,7 +65,12 @@ struct PageApp
     EditorPage* page() const { return delegate.Webview(); }
     QByteArray json() const { return delegate.TheDocument()->root()->jsonText().value_or("?"); }
     std::optional<QVariant> evaluate(const QString& script) const { return ::evaluate(page(), script); }
-    QString pageText() const { return evaluate(QStringLiteral("typeof editorText === 'function' ? editorText() : null")).value_or(QVariant()).toString(); }
+    QString pageText() const
+    {
+        return evaluate(QStringLiteral("typeof editorText === 'function' ? editorText() : null"))
+            .value_or(QVariant())
+            .toString();
+    }
     // Waits until the page shows the document (as a value: the page shows it pretty-printed).
     bool showsDocument() const
     {
@@ -80,7 +85,6 @@ struct PageApp
 };
 
 } // namespace
-
 
 void EditorPageTest::pushedTextKeepsEveryCharacterAndNumber()
 {
@@ -162,13 +166,15 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     app.delegate.TheDocument()->setSaved(true);
     QVERIFY(app.typeInPage(QStringLiteral("{\"a\": 1,\n  \"b\": }")));
     QTRY_VERIFY_WITH_TIMEOUT(!app.delegate.JsonError().isNull(), kPageTimeoutMs);
-    QVERIFY2(app.delegate.JsonError().startsWith(QStringLiteral("Line 2, column 8")), qPrintable(app.delegate.JsonError()));
+    QVERIFY2(app.delegate.JsonError().startsWith(QStringLiteral("Line 2, column 8")),
+             qPrintable(app.delegate.JsonError()));
     QTest::qWait(500);
     QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
     QVERIFY(app.delegate.TheDocument()->saved());
     // Texts the window cannot hold are refused with the reason, and stay as typed.
-    for (const auto& [typed, reason] : {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
-                                        std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Invalid escape sequence")}}) {
+    for (const auto& [typed, reason] :
+         {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
+          std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Invalid escape sequence")}}) {
         QVERIFY(app.typeInPage(typed));
         QTRY_VERIFY_WITH_TIMEOUT(app.delegate.JsonError().contains(reason), kPageTimeoutMs);
         QTest::qWait(500);
@@ -237,8 +243,10 @@ void EditorPageTest::documentTooLargeShowsANoticeInThePage()
     QVERIFY(app.showsDocument());
     app.delegate.editorPusher()->setTextLimit(64);
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"large": "%1"})").arg(QString(100, u'x'))));
-    QTRY_VERIFY_WITH_TIMEOUT(app.evaluate(QStringLiteral("noticeText()")).value_or(QVariant()).toString().startsWith(
-                                 QStringLiteral("This document is too large for the code editor")),
+    QTRY_VERIFY_WITH_TIMEOUT(app.evaluate(QStringLiteral("noticeText()"))
+                                 .value_or(QVariant())
+                                 .toString()
+                                 .startsWith(QStringLiteral("This document is too large for the code editor")),
                              kPageTimeoutMs);
     QCOMPARE(app.pageText(), QString());
     QVERIFY(app.evaluate(QStringLiteral("typeText('{\"typed\": 1}')")).value_or(false).toBool());
@@ -313,8 +321,9 @@ void EditorPageTest::missingPageIsLoggedAndWindowStillWorks()
 {
     // Only the dark page is there, and the appearance is light: there is no fallback.
     QTemporaryDir dir;
-    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brackwell/Core/index-dark.html"),
-                        dir.filePath(QStringLiteral("index-dark.html"))));
+    QVERIFY(
+        QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brackwell/Core/index-dark.html"),
+                    dir.filePath(QStringLiteral("index-dark.html"))));
     LogRecorder log;
     PageApp app(dir.path());
     QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
@@ -332,4 +341,3 @@ int main(int argc, char** argv)
     EditorPageTest test;
     return QTest::qExec(&test, argc, argv);
 }
-
