@@ -192,11 +192,12 @@ int main(int argc, char** argv)
             pyYamlDump, pyYaml.seconds, fileMiB(dir.filePath(QStringLiteral("py.yaml"))), pyYaml.peakMiB);
     }
 
-    std::unique_ptr<Document> document = Document::documentFromFile(path);
-    if (!document) {
+    auto loaded = Document::documentFromFile(path);
+    if (!loaded) {
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;
     }
+    std::unique_ptr<Document> document = std::move(*loaded);
     std::printf("  in-process, peak after load %.0f MiB\n", peakResidentMiB());
     measure("Save As (JSON)", *document, dir.filePath("saved.json"), ExportFormat::Json);
     measure("XML", *document, dir.filePath("in-process.xml"), ExportFormat::Xml);

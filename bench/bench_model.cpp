@@ -144,8 +144,14 @@ int main(int argc, char** argv)
     }
 
     std::unique_ptr<Document> document;
-    ParseError error;
-    const double load = timed([&] { document = Document::documentFromFile(path, &error); });
+    Error error;
+    const double load = timed([&] {
+        auto loaded = Document::documentFromFile(path);
+        if (loaded)
+            document = std::move(*loaded);
+        else
+            error = loaded.error();
+    });
     if (!document) {
         std::fprintf(stderr, "%s\n", error.description().toUtf8().constData());
         return 1;
@@ -154,10 +160,8 @@ int main(int argc, char** argv)
     const double residentAfterLoad = currentResidentMiB();
     const std::size_t nodes = countNodes(root);
 
-    std::optional<QByteArray> text;
-    const double write = timed([&] { text = root->jsonText(); });
-    const qsizetype textSize = text ? text->size() : 0;
-    text.reset();
+    qsizetype textSize = 0;
+    const double write = timed([&] { textSize = root->jsonText().value_or(QByteArray()).size(); });
 
     SearchSettings& settings = SearchSettings::current();
     auto filterPass = [&](const QString& search, bool caseSensitive, bool regex, std::size_t& kept) {
@@ -222,13 +226,19 @@ int main(int argc, char** argv)
         QFile::link(QFileInfo(linesPath).absoluteFilePath(), unnamed);
         qsizetype values = 0;
         auto loadFile = [&](const QString& file, Document::Reading reading) {
-            std::unique_ptr<Document> read;
-            const double time = timed([&] { read = Document::documentFromFile(file, &error, reading); });
-            if (!read || (reading == Document::Reading::Relaxed && read->readReport().dialect != Dialect::JsonLines)) {
-                std::fprintf(stderr, "%s: %s\n", file.toUtf8().constData(), error.description().toUtf8().constData());
+            std::optional<Document::Loaded> read;
+            const double time = timed([&] { read = Document::documentFromFile(file, reading); });
+            if (!*read) {
+                std::fprintf(stderr, "%s: %s\n", file.toUtf8().constData(),
+                             read->error().description().toUtf8().constData());
                 std::exit(1);
             }
-            values = read->readReport().values;
+            const Document& lines = ***read;
+            if (reading == Document::Reading::Relaxed && lines.readReport().dialect != Dialect::JsonLines) {
+                std::fprintf(stderr, "%s: not read as JSON Lines\n", file.toUtf8().constData());
+                std::exit(1);
+            }
+            values = lines.readReport().values;
             return time;
         };
         double strict = 1e9, byName = 1e9, found = 1e9;

@@ -66,28 +66,27 @@ private:
 
 std::unique_ptr<Document> load(const QString& file, Document::Reading reading = Document::Reading::Strict)
 {
-    ParseError error;
-    std::unique_ptr<Document> document;
-    if (file == QLatin1String("-")) {
+    auto read = [&]() -> Document::Loaded {
+        if (file != QLatin1String("-"))
+            return Document::documentFromFile(file, reading);
         QFile input;
-        if (!input.open(stdin, QIODevice::ReadOnly)) {
-            error = ParseError{0, 1, 1, QStringLiteral("Standard input could not be read.")};
-        } else {
-            QString why;
-            auto bytes = Document::readDocumentBytes(input, &why);
-            if (bytes)
-                document = Document::documentFromBytes(std::move(*bytes), &error, reading);
-            else
-                error = ParseError{0, 1, 1, QStringLiteral("Standard input could not be read: %1").arg(why)};
+        if (!input.open(stdin, QIODevice::ReadOnly))
+            return Error(Error::Code::FileRead, QStringLiteral("Standard input could not be read."));
+        auto bytes = Document::readDocumentBytes(input);
+        if (!bytes) {
+            Error error = bytes.error();
+            error.message = QStringLiteral("Standard input could not be read: %1").arg(error.message);
+            return error;
         }
-    } else {
-        document = Document::documentFromFile(file, &error, reading);
-    }
-    if (!document) {
+        return Document::documentFromBytes(std::move(*bytes), reading);
+    };
+    Document::Loaded loaded = read();
+    if (!loaded) {
         std::fprintf(stderr, "JSON content doesn't appear to be valid.\n%s\n",
-                     error.description().toUtf8().constData());
-        return document;
+                     loaded.error().description().toUtf8().constData());
+        return nullptr;
     }
+    std::unique_ptr<Document> document = std::move(*loaded);
     // What was read and what saving would drop, for the user; the output itself stays plain.
     for (const QString& note :
          {Dialects::readAs(document->readReport()), Dialects::duplicateKeysWarning(document->readReport())})
@@ -101,10 +100,10 @@ int format(const QString& file, Document::Reading reading)
     const auto document = load(file, reading);
     if (!document)
         return kInvalidDocument;
-    QString why;
-    const auto text = document->root()->jsonText(&why);
+    const auto text = document->root()->jsonText();
     if (!text) {
-        std::fprintf(stderr, "The document cannot be written as JSON.\n%s\n", why.toUtf8().constData());
+        std::fprintf(stderr, "The document cannot be written as JSON.\n%s\n",
+                     text.error().message.toUtf8().constData());
         return kInvalidDocument;
     }
     std::fwrite(text->constData(), 1, size_t(text->size()), stdout);
@@ -201,10 +200,9 @@ int exportTo(const QStringList& args)
     const auto document = load(files[0]);
     if (!document)
         return kInvalidDocument;
-    QString why;
-    if (!ExportWriter::writeFile(document->root(), *format, files[1], &why)) {
+    if (auto written = ExportWriter::writeFile(document->root(), *format, files[1]); !written) {
         std::fprintf(stderr, "%s\n%s\n", ExportFormats::failureMessage(*format).toUtf8().constData(),
-                     why.toUtf8().constData());
+                     written.error().message.toUtf8().constData());
         return kInvalidDocument;
     }
     return 0;

@@ -54,11 +54,21 @@ private:
     Log::Sink m_previous;
 };
 
+// The document read, or null (with the error in `why`) when it was refused.
+inline std::unique_ptr<Document> loaded(Document::Loaded read, Error* why = nullptr)
+{
+    if (read)
+        return std::move(*read);
+    if (why)
+        *why = read.error();
+    return nullptr;
+}
+
 // The tree of a document made from text, or nothing when the text is not a document.
 inline OwnedTree treeFromText(const QString& json)
 {
     auto document = Document::documentFromText(json);
-    return document ? document->takeRoot() : OwnedTree();
+    return document ? (*document)->takeRoot() : OwnedTree();
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)

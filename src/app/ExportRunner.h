@@ -1,13 +1,14 @@
 #pragma once
 
+#include "jq/ChildProcess.h"
 #include "model/ExportFormat.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <memory>
 
-class QProcess;
 class QTemporaryDir;
 
 // Writes an export (XML, YAML, a property list) in brackwell-cli, so that a document of millions of nodes never
@@ -20,22 +21,23 @@ public:
     explicit ExportRunner(const QString& program, QObject* parent = nullptr);
     ~ExportRunner() override;
 
-    // Starts writing the document's JSON text to `path` in `format`; false (with the reason) when it cannot
-    // start. finished() follows unless cancel() comes first.
-    bool start(const QByteArray& json, ExportFormat format, const QString& path, QString* why = nullptr);
+    // Starts writing the document's JSON text to `path` in `format`, or says why it cannot start (ProcessBusy,
+    // FileWrite). finished() follows unless cancel() comes first.
+    Result<void> start(const QByteArray& json, ExportFormat format, const QString& path);
     // Stops the export; the target is left as it was.
     void cancel();
-    bool isRunning() const;
+    bool isRunning() const { return m_child.isRunning(); }
 
 signals:
-    void finished(bool ok, const QString& why);
+    // Success, or why the export failed: ProcessNotStarted, ProcessCrashed, ProcessFailed (the message is what
+    // the program wrote to standard error), FileWrite when the file could not be moved into place.
+    void finished(const Result<void>& result);
 
 private:
-    void onFinished(int exitCode, bool crashed);
+    void onFinished(const ChildProcess::Outcome& outcome);
 
     QString m_program;
-    QProcess* m_process = nullptr;
+    ChildProcess m_child;
     std::unique_ptr<QTemporaryDir> m_workDir;
     QString m_target;
-    QByteArray m_errors;
 };

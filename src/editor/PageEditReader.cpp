@@ -38,8 +38,7 @@ struct PageEditReader::Outcome
     // Set by the reading.
     bool needWholeText = false;
     std::shared_ptr<const PageLines::Hashes> lines;
-    std::unique_ptr<Document> document;
-    std::optional<ParseError> error;
+    std::optional<Document::Loaded> read;
 
     void run()
     {
@@ -50,7 +49,8 @@ struct PageEditReader::Outcome
                 text.append(part);
             }
             parts.clear();
-            std::optional<QByteArray> edited = PageLines::splice(text, edit->from, edit->removed, edit->inserted, edit->added);
+            std::optional<QByteArray> edited =
+                PageLines::splice(text, edit->from, edit->removed, edit->inserted, edit->added);
             if (!edited) {
                 needWholeText = true;
                 return;
@@ -59,20 +59,13 @@ struct PageEditReader::Outcome
         }
         if (version)
             lines = std::make_shared<PageLines::Hashes>(PageLines::hash(text));
-        ParseError failure;
-        document = Document::documentFromBytes(std::move(text), &failure);
-        if (!document)
-            error = failure;
+        read = Document::documentFromBytes(std::move(text));
     }
 };
 
 PageEditReader::PageEditReader(ContentPusher& pusher, TreeSource source, Read read, QObject* parent)
-    : QObject(parent)
-    , m_pusher(pusher)
-    , m_source(std::move(source))
-    , m_read(std::move(read))
-{
-}
+    : QObject(parent), m_pusher(pusher), m_source(std::move(source)), m_read(std::move(read))
+{}
 
 bool PageEditReader::receive(const QString& cmd, const QJsonObject& message)
 {
@@ -177,7 +170,7 @@ void PageEditReader::finish(std::shared_ptr<Outcome> outcome, bool inBackground)
             return;
         if (outcome->needWholeText)
             return askForWholeText();
-        m_read(std::move(outcome->document), outcome->error);
+        m_read(std::move(*outcome->read));
         // Read or refused, the text is what the page now shows.
         m_pusher.pageEdited(outcome->version.value_or(0), outcome->lines);
     };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/PageLines.h"
-#include "model/ParseError.h"
+#include "model/Document.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -11,7 +11,6 @@
 #include <optional>
 
 class ContentPusher;
-class Document;
 class TreeNode;
 
 // Reads what the user typed in the editor page into a document. The page sends an edit as a run of lines
@@ -26,7 +25,7 @@ class PageEditReader : public QObject
 public:
     using TreeSource = std::function<const TreeNode*()>;
     // The page's text as a document, or why it is not one.
-    using Read = std::function<void(std::unique_ptr<Document> document, std::optional<ParseError> error)>;
+    using Read = std::function<void(Document::Loaded read)>;
 
     PageEditReader(ContentPusher& pusher, TreeSource source, Read read, QObject* parent = nullptr);
 

@@ -24,13 +24,10 @@ void PrettyTextJob::start(const TreeNode* root, Options options, QObject* contex
 
 PrettyTextJob::PrettyTextJob(const TreeNode* root, Options options, MayContinue mayContinue, Part part, Done done,
                              QObject* context)
-    : QObject(context)
-    , m_writer(std::make_unique<JsonWriter::JsonTextWriter>(root, JsonWriter::JsonTextWriter::Layout::Pretty))
-    , m_options(options)
-    , m_generation(TreeNode::treeGeneration())
-    , m_mayContinue(std::move(mayContinue))
-    , m_part(std::move(part))
-    , m_done(std::move(done))
+    : QObject(context),
+      m_writer(std::make_unique<JsonWriter::JsonTextWriter>(root, JsonWriter::JsonTextWriter::Layout::Pretty)),
+      m_options(options), m_generation(TreeNode::treeGeneration()), m_mayContinue(std::move(mayContinue)),
+      m_part(std::move(part)), m_done(std::move(done))
 {
     m_writer->keepLineHashes();
 }
@@ -55,10 +52,9 @@ void PrettyTextJob::slice()
         QTimer::singleShot(0, this, &PrettyTextJob::slice);
         return;
     }
-    QString error;
-    std::optional<QByteArray> rest = m_writer->take(&error);
+    Result<QByteArray> rest = m_writer->take();
     if (!rest) {
-        BW_LOG_ERROR("jsonText", error);
+        BW_LOG_ERROR("jsonText", rest.error().message);
         return finish(Outcome::Failed, m_handedOn);
     }
     m_handedOn += rest->size();

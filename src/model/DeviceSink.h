@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Error.h"
+
 #include <QIODevice>
 #include <cstdint>
 #include <string>
@@ -38,11 +40,11 @@ public:
         return !m_failed;
     }
     // Flushes; false, with the device's reason, when any write failed.
-    bool finish(QString& why)
+    bool finish(Error& why)
     {
         if (flush())
             return true;
-        why = errorString();
+        why = Error(Error::Code::FileWrite, errorString());
         return false;
     }
     bool failed() const { return m_failed; }

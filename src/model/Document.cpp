@@ -24,21 +24,20 @@ constexpr qint64 kMaxDocumentBytes = 0xFFFFFFFFLL - 64;
 // Room kept after the text: the parser's padding, and the brackets that make JSON Lines one array.
 constexpr qint64 kSpareBytes = 128;
 
-QString tooLarge()
+Error tooLarge()
 {
-    return QStringLiteral("The document is larger than 4 GiB.");
+    return Error(Error::Code::TooLarge, QStringLiteral("The document is larger than 4 GiB."));
 }
 
 } // namespace
 
-std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString* why)
+Result<QByteArray> Document::readDocumentBytes(QIODevice& device)
 {
     // Room for the parser's padding is reserved up front, so the text is not copied again to be parsed.
     // Pipes and devices have no size: read them in pieces, and never without end (think of /dev/zero).
     const qint64 size = device.isSequential() ? 0 : device.size();
     if (size > kMaxDocumentBytes) {
-        *why = tooLarge();
-        return std::nullopt;
+        return tooLarge();
     }
     QByteArray bytes;
     bytes.reserve((size > 0 ? size : 1024 * 1024) + kSpareBytes);
@@ -46,18 +45,15 @@ std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString
     while (true) {
         if (done == bytes.size()) {
             if (done >= kMaxDocumentBytes) {
-                *why = tooLarge();
-                return std::nullopt;
+                return tooLarge();
             }
             const qint64 grown = size > 0 && done < size ? size : std::min(kMaxDocumentBytes, done * 2 + 1024 * 1024);
             bytes.reserve(grown + kSpareBytes);
             bytes.resize(grown);
         }
         const qint64 read = device.read(bytes.data() + done, bytes.size() - done);
-        if (read < 0) {
-            *why = device.errorString();
-            return std::nullopt;
-        }
+        if (read < 0)
+            return Error(Error::Code::FileRead, device.errorString());
         if (read == 0 && (!device.isSequential() || !device.waitForReadyRead(-1)))
             break;
         done += read;
@@ -68,14 +64,12 @@ std::optional<QByteArray> Document::readDocumentBytes(QIODevice& device, QString
 
 namespace {
 
-std::optional<QByteArray> readFile(const QString& path, QString* why)
+Result<QByteArray> readFile(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return std::nullopt;
-    }
-    return Document::readDocumentBytes(file, why);
+    if (!file.open(QIODevice::ReadOnly))
+        return Error(Error::Code::FileRead, file.errorString());
+    return Document::readDocumentBytes(file);
 }
 
 } // namespace
@@ -93,34 +87,29 @@ QString Document::saveFailureMessage()
                           "persists.");
 }
 
-std::unique_ptr<Document> Document::fromUtf8(QByteArray& utf8, ParseError* error, Reading reading, Dialect hint)
+Document::Loaded Document::fromUtf8(QByteArray& utf8, Reading reading, Dialect hint)
 {
-    auto fail = [error](const ParseError& failure) {
-        if (error)
-            *error = failure;
-        return nullptr;
-    };
     std::unique_ptr<Document> document(new Document);
     // A .jsonl file is JSON Lines even when it is plain JSON too: its one line is still one value of the array.
     const bool linesOnly = reading == Reading::Relaxed && hint == Dialect::JsonLines;
-    std::optional<ParseError> strictFailure;
+    Result<void> strict;
     if (!linesOnly) {
         // What the strict reader built before it failed goes before the relaxed reader starts.
         TreeBuilder builder;
-        strictFailure = PipelinedParse::parse(utf8, builder);
-        if (!strictFailure) {
+        strict = PipelinedParse::parse(utf8, builder);
+        if (strict) {
             document->m_report.duplicateKeys = builder.duplicateKeys();
             document->m_root = builder.finish();
         }
     }
-    if (strictFailure && reading == Reading::Strict)
-        return fail(*strictFailure);
-    if (linesOnly || strictFailure) {
+    if (!strict && reading == Reading::Strict)
+        return strict.error();
+    if (linesOnly || !strict) {
         auto read = RelaxedReader::read(utf8, hint);
-        if (auto* failure = std::get_if<ParseError>(&read))
-            return fail(*failure);
-        document->m_root = std::move(std::get<RelaxedReader::Result>(read).root);
-        document->m_report = std::get<RelaxedReader::Result>(read).report;
+        if (!read)
+            return read.error();
+        document->m_root = std::move(read->root);
+        document->m_report = read->report;
     }
     // The text is no longer needed; free it before the tree is handed on.
     utf8 = QByteArray();
@@ -130,77 +119,67 @@ std::unique_ptr<Document> Document::fromUtf8(QByteArray& utf8, ParseError* error
     return document;
 }
 
-std::unique_ptr<Document> Document::fromBytes(QByteArray bytes, ParseError* error, Reading reading, Dialect hint)
+Document::Loaded Document::fromBytes(QByteArray bytes, Reading reading, Dialect hint)
 {
     auto decoded = JsonReader::decodeDocumentBytes(std::move(bytes));
-    if (auto* failure = std::get_if<ParseError>(&decoded)) {
-        if (error)
-            *error = *failure;
-        return nullptr;
-    }
-    return fromUtf8(std::get<QByteArray>(decoded), error, reading, hint);
+    if (!decoded)
+        return decoded.error();
+    return fromUtf8(*decoded, reading, hint);
 }
 
-std::unique_ptr<Document> Document::documentFromBytes(QByteArray bytes, ParseError* error, Reading reading,
-                                                      const QString& fileName)
+Document::Loaded Document::documentFromBytes(QByteArray bytes, Reading reading, const QString& fileName)
 {
-    auto document = fromBytes(std::move(bytes), error, reading, Dialects::fromFileName(fileName));
+    auto document = fromBytes(std::move(bytes), reading, Dialects::fromFileName(fileName));
     if (document) {
-        document->m_name = QStringLiteral("Untitled");
-        document->setSaved(false);
+        (*document)->m_name = QStringLiteral("Untitled");
+        (*document)->setSaved(false);
     }
     return document;
 }
 
-std::unique_ptr<Document> Document::documentFromText(const QString& text, ParseError* error, Reading reading)
+Document::Loaded Document::documentFromText(const QString& text, Reading reading)
 {
     // Text copied from files often keeps its byte-order mark; it is not part of the JSON.
     QByteArray utf8 = (text.startsWith(QChar(0xFEFF)) ? QStringView(text).sliced(1) : QStringView(text)).toUtf8();
-    auto document = fromUtf8(utf8, error, reading, Dialect::Json);
+    auto document = fromUtf8(utf8, reading, Dialect::Json);
     if (document) {
-        document->m_name = QStringLiteral("Untitled");
-        document->setSaved(false);
+        (*document)->m_name = QStringLiteral("Untitled");
+        (*document)->setSaved(false);
     }
     return document;
 }
 
-std::unique_ptr<Document> Document::documentFromFile(const QString& path, ParseError* error, Reading reading)
+Document::Loaded Document::documentFromFile(const QString& path, Reading reading)
 {
-    QString why;
-    auto bytes = readFile(path, &why);
+    auto bytes = readFile(path);
     if (!bytes) {
-        if (error)
-            *error = ParseError{0, 1, 1, QStringLiteral("The file could not be read: %1").arg(why)};
-        return nullptr;
+        Error error = bytes.error();
+        error.message = QStringLiteral("The file could not be read: %1").arg(error.message);
+        return error;
     }
     const QString fileName = QFileInfo(path).fileName();
-    auto document = fromBytes(std::move(*bytes), error, reading, Dialects::fromFileName(fileName));
-    if (!document)
-        return nullptr;
+    auto loaded = fromBytes(std::move(*bytes), reading, Dialects::fromFileName(fileName));
+    if (!loaded)
+        return loaded;
+    Document* document = loaded->get();
     document->m_url = path;
     document->m_name = fileName.isEmpty() ? std::nullopt : std::optional<QString>(fileName);
     document->setSaved(document->m_report.dialect == Dialect::Json);
-    return document;
+    return loaded;
 }
 
 namespace {
 
 // Builds a document on a worker thread and hands it to `context`'s thread, unless `context` is gone by then.
-void buildAsync(std::function<std::unique_ptr<Document>(ParseError*)> build, QObject* context,
-                Document::Completion completion)
+void buildAsync(std::function<Document::Loaded()> build, QObject* context, Document::Completion completion)
 {
     QPointer<QObject> receiver(context);
     QThread* target = context ? context->thread() : QCoreApplication::instance()->thread();
     QThreadPool::globalInstance()->start(
         [build = std::move(build), receiver, target, completion = std::move(completion)] {
-            ParseError error;
-            auto document = build(&error);
-            if (document)
-                document->moveToThread(target);
-            auto result = std::make_shared<std::pair<std::unique_ptr<Document>, std::optional<ParseError>>>(
-                std::move(document), std::nullopt);
-            if (!result->first)
-                result->second = error;
+            auto result = std::make_shared<Document::Loaded>(build());
+            if (*result)
+                (**result)->moveToThread(target);
             // Whether the caller still exists is asked on its own thread, where it is destroyed: asking here and
             // then posting to it would race with its destruction. A relay object carries the result there.
             auto* relay = new QObject;
@@ -210,7 +189,7 @@ void buildAsync(std::function<std::unique_ptr<Document>(ParseError*)> build, QOb
                 [relay, receiver, result, completion] {
                     relay->deleteLater();
                     if (receiver)
-                        completion(std::move(result->first), std::move(result->second));
+                        completion(std::move(*result));
                 },
                 Qt::QueuedConnection);
         });
@@ -220,23 +199,20 @@ void buildAsync(std::function<std::unique_ptr<Document>(ParseError*)> build, QOb
 
 void Document::loadDocumentAsync(const QString& path, QObject* context, Completion completion, Reading reading)
 {
-    buildAsync([path, reading](ParseError* error) { return documentFromFile(path, error, reading); }, context,
-               std::move(completion));
+    buildAsync([path, reading] { return documentFromFile(path, reading); }, context, std::move(completion));
 }
 
 void Document::documentFromBytesAsync(QByteArray bytes, QObject* context, Completion completion, Reading reading,
                                       const QString& fileName)
 {
     auto shared = std::make_shared<QByteArray>(std::move(bytes));
-    buildAsync([shared, reading, fileName](
-                   ParseError* error) { return documentFromBytes(std::move(*shared), error, reading, fileName); },
+    buildAsync([shared, reading, fileName] { return documentFromBytes(std::move(*shared), reading, fileName); },
                context, std::move(completion));
 }
 
 void Document::documentFromTextAsync(QString text, QObject* context, Completion completion)
 {
-    buildAsync([text = std::move(text)](ParseError* error) { return documentFromText(text, error); }, context,
-               std::move(completion));
+    buildAsync([text = std::move(text)] { return documentFromText(text); }, context, std::move(completion));
 }
 
 void Document::setSaved(bool saved)
@@ -260,10 +236,11 @@ Document::SaveResult Document::save()
         Alerts::present({saveFailureTitle(), saveFailureMessage(), Alert::Style::Critical});
         return SaveResult::Failed;
     };
-    QString why;
-    const auto text = m_root ? m_root->jsonText(&why) : std::nullopt;
+    if (!m_root)
+        return fail(QStringLiteral("The document has no content."));
+    const auto text = m_root->jsonText();
     if (!text)
-        return fail(m_root ? why : QStringLiteral("The document has no content."));
+        return fail(text.error().message);
     QSaveFile file(m_url);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Dialect.h"
-#include "model/ParseError.h"
+#include "model/Result.h"
 #include "model/TreeNode.h"
 
 #include <QIODevice>
@@ -22,23 +22,23 @@ public:
     // with comments, JSON5 and JSON Lines; a file named .jsonl or .ndjson is read as JSON Lines straight away.
     enum class Reading { Strict, Relaxed };
 
-    // A new unsaved "Untitled" document, or nothing when the text is not a valid document.
-    static std::unique_ptr<Document> documentFromText(const QString& text, ParseError* error = nullptr,
-                                                      Reading reading = Reading::Strict);
+    // Never null when it holds a document.
+    using Loaded = Result<std::unique_ptr<Document>>;
+
+    // A new unsaved "Untitled" document, or the reading error when the text is not a valid document.
+    static Loaded documentFromText(const QString& text, Reading reading = Reading::Strict);
     // As documentFromText, for raw bytes (UTF-8, or with a UTF-8/16/32 byte-order mark). `fileName`, when known,
     // tells relaxed reading which dialect to expect.
-    static std::unique_ptr<Document> documentFromBytes(QByteArray bytes, ParseError* error = nullptr,
-                                                       Reading reading = Reading::Strict,
-                                                       const QString& fileName = QString());
-    // A saved document named after the file, or nothing when the file cannot be read or is not a document. A
-    // file read as anything but plain JSON opens unsaved: saving it writes plain JSON.
-    static std::unique_ptr<Document> documentFromFile(const QString& path, ParseError* error = nullptr,
-                                                      Reading reading = Reading::Strict);
+    static Loaded documentFromBytes(QByteArray bytes, Reading reading = Reading::Strict,
+                                    const QString& fileName = QString());
+    // A saved document named after the file, or the error when the file cannot be read (FileRead, TooLarge) or is
+    // not a document. A file read as anything but plain JSON opens unsaved: saving it writes plain JSON.
+    static Loaded documentFromFile(const QString& path, Reading reading = Reading::Strict);
 
     // All the bytes of a file, pipe or device, up to the 4 GiB a document may have.
-    static std::optional<QByteArray> readDocumentBytes(QIODevice& device, QString* why);
+    static Result<QByteArray> readDocumentBytes(QIODevice& device);
 
-    using Completion = std::function<void(std::unique_ptr<Document>, std::optional<ParseError>)>;
+    using Completion = std::function<void(Loaded)>;
     // Reads the file on a worker thread; `completion` runs on `context`'s thread unless `context` is gone.
     static void loadDocumentAsync(const QString& path, QObject* context, Completion completion,
                                   Reading reading = Reading::Strict);
@@ -80,8 +80,8 @@ signals:
 
 private:
     Document() = default;
-    static std::unique_ptr<Document> fromBytes(QByteArray bytes, ParseError* error, Reading reading, Dialect hint);
-    static std::unique_ptr<Document> fromUtf8(QByteArray& utf8, ParseError* error, Reading reading, Dialect hint);
+    static Loaded fromBytes(QByteArray bytes, Reading reading, Dialect hint);
+    static Loaded fromUtf8(QByteArray& utf8, Reading reading, Dialect hint);
 
     QString m_url;
     std::optional<QString> m_name;

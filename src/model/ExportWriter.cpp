@@ -23,42 +23,39 @@ bool streams(ExportFormat format)
     return format != ExportFormat::Json && format != ExportFormat::PlistOpenStep;
 }
 
-bool writeStream(const TreeNode& root, ExportFormat format, QIODevice& out, QString* why)
+Result<void> writeStream(const TreeNode& root, ExportFormat format, QIODevice& out)
 {
     switch (format) {
     case ExportFormat::Xml:
-        return TextExport::writeXml(root, out, why);
+        return TextExport::writeXml(root, out);
     case ExportFormat::Yaml:
-        return TextExport::writeYaml(root, out, why);
+        return TextExport::writeYaml(root, out);
     case ExportFormat::PlistXml:
-        return PropertyList::writeXml(root, out, why);
+        return PropertyList::writeXml(root, out);
     case ExportFormat::PlistBinary:
-        return PropertyList::writeBinary(root, out, why);
+        return PropertyList::writeBinary(root, out);
     case ExportFormat::Json:
     case ExportFormat::PlistOpenStep:
         break;
     }
-    return false;
+    return Error(Error::Code::UnknownFormat, QStringLiteral("The format is not written by streaming."));
 }
 
 } // namespace
 
-std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format, QString* why)
+Result<QByteArray> exportBytes(const TreeNode* root, ExportFormat format)
 {
-    if (!root) {
-        if (why)
-            *why = QStringLiteral("The document has no content.");
-        return std::nullopt;
-    }
+    if (!root)
+        return Error(Error::Code::NoContent, QStringLiteral("The document has no content."));
     switch (format) {
     case ExportFormat::Json:
-        return root->jsonText(why);
+        return root->jsonText();
     case ExportFormat::PlistXml:
-        return PropertyList::propertyListText(*root, PropertyList::xmlFormat, why);
+        return PropertyList::propertyListText(*root, PropertyList::xmlFormat);
     case ExportFormat::PlistOpenStep:
-        return PropertyList::propertyListText(*root, PropertyList::openStepFormat, why);
+        return PropertyList::propertyListText(*root, PropertyList::openStepFormat);
     case ExportFormat::PlistBinary:
-        return PropertyList::propertyListData(*root, why);
+        return PropertyList::propertyListData(*root);
     case ExportFormat::Xml:
     case ExportFormat::Yaml:
         break;
@@ -66,55 +63,48 @@ std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format,
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!writeStream(*root, format, buffer, why))
-        return std::nullopt;
+    if (auto written = writeStream(*root, format, buffer); !written)
+        return written.error();
     return bytes;
 }
 
 namespace {
 
 // Replaces the file only once `write` has put every byte into it and succeeded.
-bool replaceFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* why)
+Result<void> replaceFile(const QString& path, const std::function<Result<void>(QIODevice&)>& write)
 {
     QSaveFile file(path);
-    QString reason;
     if (!file.open(QIODevice::WriteOnly))
-        reason = file.errorString();
-    else if (!write(file, &reason))
+        return Error(Error::Code::FileWrite, file.errorString());
+    if (auto written = write(file); !written) {
         file.cancelWriting();
-    else if (!file.commit())
-        reason = file.errorString();
-    else
-        return true;
-    if (why)
-        *why = reason;
-    return false;
+        return written;
+    }
+    if (!file.commit())
+        return Error(Error::Code::FileWrite, file.errorString());
+    return {};
 }
 
 } // namespace
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why)
+Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    return replaceFile(
-        path,
-        [&bytes](QIODevice& file, QString* reason) {
-            if (file.write(bytes) == bytes.size())
-                return true;
-            *reason = file.errorString();
-            return false;
-        },
-        why);
+    return replaceFile(path, [&bytes](QIODevice& file) -> Result<void> {
+        if (file.write(bytes) == bytes.size())
+            return {};
+        return Error(Error::Code::FileWrite, file.errorString());
+    });
 }
 
-bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, QString* why)
+Result<void> writeFile(const TreeNode* root, ExportFormat format, const QString& path)
 {
     if (!root || !streams(format)) {
-        const std::optional<QByteArray> bytes = exportBytes(root, format, why);
-        return bytes && writeFileAtomically(path, *bytes, why);
+        const Result<QByteArray> bytes = exportBytes(root, format);
+        if (!bytes)
+            return bytes.error();
+        return writeFileAtomically(path, *bytes);
     }
-    return replaceFile(
-        path, [root, format](QIODevice& file, QString* reason) { return writeStream(*root, format, file, reason); },
-        why);
+    return replaceFile(path, [root, format](QIODevice& file) { return writeStream(*root, format, file); });
 }
 
 bool marksSaved(ExportFormat format)
@@ -129,11 +119,10 @@ void presentFailure(ExportFormat format)
 
 bool writeExport(const QString& path, ExportFormat format, Document& document)
 {
-    QString why;
     // Property lists are written atomically too: a failed write must not leave half a file in place of a
     // good one.
-    if (!writeFile(document.root(), format, path, &why)) {
-        BW_LOG_ERROR("writeExport(to:format:document:page:)", why);
+    if (auto written = writeFile(document.root(), format, path); !written) {
+        BW_LOG_ERROR("writeExport(to:format:document:page:)", written.error().message);
         presentFailure(format);
         return false;
     }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "model/ExportFormat.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 class Document;
 class TreeNode;
@@ -12,14 +12,14 @@ class TreeNode;
 // Writing a document in a format chosen by the user.
 namespace ExportWriter {
 
-// The bytes `root` is written as in `format`; nothing, with the reason, when it cannot be.
-std::optional<QByteArray> exportBytes(const TreeNode* root, ExportFormat format, QString* why = nullptr);
+// The bytes `root` is written as in `format`, or why it cannot be (NoContent, NotWritable).
+Result<QByteArray> exportBytes(const TreeNode* root, ExportFormat format);
 
-// Replaces the file only once every byte is written, so a failure leaves the old file as it was.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why = nullptr);
+// Replaces the file only once every byte is written, so a failure (FileWrite) leaves the old file as it was.
+Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes);
 // Writes `root` to the file in `format`, atomically like writeFileAtomically(); every format but JSON is
 // streamed to the file rather than made in memory first.
-bool writeFile(const TreeNode* root, ExportFormat format, const QString& path, QString* why = nullptr);
+Result<void> writeFile(const TreeNode* root, ExportFormat format, const QString& path);
 
 // writeExport(to:format:document:page:). On success JSON gives the document its new file and name, JSON and
 // the property lists mark it saved, and XML and YAML leave it as it was. On failure the format's alert is

@@ -13,6 +13,36 @@ namespace ondemand = simdjson::ondemand;
 namespace JsonReader {
 namespace {
 
+Error::Code codeFor(simdjson::error_code code)
+{
+    switch (code) {
+    case simdjson::EMPTY:
+        return Error::Code::EmptyText;
+    case simdjson::DEPTH_ERROR:
+        return Error::Code::TooDeep;
+    case simdjson::STRING_ERROR:
+    case simdjson::UNESCAPED_CHARS:
+    case simdjson::UNCLOSED_STRING:
+        return Error::Code::BadString;
+    case simdjson::T_ATOM_ERROR:
+    case simdjson::F_ATOM_ERROR:
+    case simdjson::N_ATOM_ERROR:
+        return Error::Code::BadLiteral;
+    case simdjson::NUMBER_ERROR:
+        return Error::Code::BadNumber;
+    case simdjson::NUMBER_OUT_OF_RANGE:
+        return Error::Code::NumberOutOfRange;
+    case simdjson::UTF8_ERROR:
+        return Error::Code::BadEncoding;
+    case simdjson::CAPACITY:
+        return Error::Code::TooLarge;
+    case simdjson::MEMALLOC:
+        return Error::Code::OutOfMemory;
+    default:
+        return Error::Code::Syntax;
+    }
+}
+
 QString messageFor(simdjson::error_code code)
 {
     switch (code) {
@@ -347,8 +377,8 @@ simdjson::error_code readValue(ondemand::value& value, Handler& handler, std::ve
 }
 
 template <class Handler>
-simdjson::error_code walk(ondemand::document& document, Handler& handler, std::vector<Frame>& stack,
-                          const char* text, std::vector<qsizetype>* topElements)
+simdjson::error_code walk(ondemand::document& document, Handler& handler, std::vector<Frame>& stack, const char* text,
+                          std::vector<qsizetype>* topElements)
 {
     ondemand::json_type type;
     if (auto error = document.type().get(type))
@@ -531,26 +561,16 @@ std::optional<QByteArray> transcode(QByteArrayView bytes, Encoding encoding)
 
 } // namespace
 
-ParseError errorAt(const QByteArray& utf8, qint64 offset, const QString& message)
+namespace {
+
+Error errorAt(const QByteArray& utf8, qint64 offset, simdjson::error_code code)
 {
-    ParseError error;
-    error.offset = std::clamp<qint64>(offset, 0, utf8.size());
-    error.message = message;
-    qint64 lineStart = 0;
-    for (qint64 i = 0; i < error.offset; ++i) {
-        if (utf8[i] == '\n') {
-            ++error.line;
-            lineStart = i + 1;
-        }
-    }
-    for (qint64 i = lineStart; i < error.offset; ++i)
-        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80)
-            ++error.column;
-    return error;
+    return Error::at(codeFor(code), utf8, offset, messageFor(code));
 }
 
-template <class Handler>
-std::optional<ParseError> parse(QByteArray& utf8, Handler& handler, std::vector<qsizetype>* topElements)
+} // namespace
+
+template <class Handler> Result<void> parse(QByteArray& utf8, Handler& handler, std::vector<qsizetype>* topElements)
 {
     const qint64 size = utf8.size();
     // A shared buffer would be copied (without the spare room) by the write below: make it ours first.
@@ -573,46 +593,48 @@ std::optional<ParseError> parse(QByteArray& utf8, Handler& handler, std::vector<
                 handler.settle(ok);
         }
     } settler{handler};
-    if (auto error = parser.allocate(size_t(size), size_t(maxDepth)))
-        return errorAt(utf8, 0, messageFor(error));
+    // The walk refuses the level beyond maxDepth itself; the parser needs room for the iterator to reach it.
+    if (auto error = parser.allocate(size_t(size), size_t(maxDepth) + 1))
+        return errorAt(utf8, 0, error);
     ondemand::document document;
     if (auto error = parser.iterate(input).get(document)) {
         const bool positioned =
             error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS || error == simdjson::UNCLOSED_STRING;
-        return errorAt(utf8, positioned ? locateScanError(utf8, error) : 0, messageFor(error));
+        return errorAt(utf8, positioned ? locateScanError(utf8, error) : 0, error);
     }
     std::vector<Frame> stack;
     stack.reserve(64);
     const auto error = walk(document, handler, stack, utf8.constData(), topElements);
     settler.ok = error == simdjson::SUCCESS;
     if (error == simdjson::SUCCESS)
-        return std::nullopt;
+        return {};
     qint64 offset = size;
     const char* location = nullptr;
     if (document.current_location().get(location) == simdjson::SUCCESS)
         offset = location - utf8.constData();
     if (error == simdjson::INCORRECT_TYPE && stack.empty())
-        return errorAt(utf8, offset, QStringLiteral("The top level must be an array or an object."));
+        return Error::at(Error::Code::NotContainer, utf8, offset,
+                         QStringLiteral("The top level must be an array or an object."));
     if (stack.empty() && (error == simdjson::TAPE_ERROR || error == simdjson::INCOMPLETE_ARRAY_OR_OBJECT ||
                           error == simdjson::TRAILING_CONTENT)) {
         if (const auto located = locateStructureError(utf8.constData(), size))
-            return errorAt(utf8, located->first, located->second);
+            return Error::at(Error::Code::Syntax, utf8, located->first, located->second);
     }
-    return errorAt(utf8, offset, messageFor(error));
+    return errorAt(utf8, offset, error);
 }
 
-template std::optional<ParseError> parse<TreeBuilder>(QByteArray&, TreeBuilder&, std::vector<qsizetype>*);
-template std::optional<ParseError> parse<EventRing>(QByteArray&, EventRing&, std::vector<qsizetype>*);
+template Result<void> parse<TreeBuilder>(QByteArray&, TreeBuilder&, std::vector<qsizetype>*);
+template Result<void> parse<EventRing>(QByteArray&, EventRing&, std::vector<qsizetype>*);
 
-std::variant<JsonValue, ParseError> parseValue(QByteArray utf8)
+Result<JsonValue> parseValue(QByteArray utf8)
 {
     ValueBuilder builder;
-    if (auto error = parse(utf8, builder))
-        return *error;
+    if (auto parsed = parse(utf8, builder); !parsed)
+        return parsed.error();
     return builder.result();
 }
 
-std::variant<QByteArray, ParseError> decodeDocumentBytes(QByteArray bytes)
+Result<QByteArray> decodeDocumentBytes(QByteArray bytes)
 {
     auto startsWith = [&bytes](std::initializer_list<unsigned char> mark) {
         if (bytes.size() < qsizetype(mark.size()))
@@ -643,9 +665,8 @@ std::variant<QByteArray, ParseError> decodeDocumentBytes(QByteArray bytes)
     auto utf8 = transcode(QByteArrayView(bytes).sliced(markSize), *encoding);
     if (!utf8) {
         const bool wide = *encoding == Encoding::Utf32LE || *encoding == Encoding::Utf32BE;
-        return ParseError{0, 1, 1,
-                          QStringLiteral("The text is not valid %1.")
-                              .arg(wide ? QStringLiteral("UTF-32") : QStringLiteral("UTF-16"))};
+        return Error(Error::Code::BadEncoding, QStringLiteral("The text is not valid %1.")
+                                                   .arg(wide ? QStringLiteral("UTF-32") : QStringLiteral("UTF-16")));
     }
     return *utf8;
 }

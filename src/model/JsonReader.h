@@ -1,11 +1,9 @@
 #pragma once
 
 #include "model/JsonValue.h"
-#include "model/ParseError.h"
+#include "model/Result.h"
 
 #include <QByteArray>
-#include <optional>
-#include <variant>
 #include <vector>
 
 // Reads JSON text (RFC 8259, UTF-8) whose top level is an array or an object, reporting its values in
@@ -19,15 +17,12 @@ constexpr int maxDepth = 1024;
 // `utf8` may gain spare capacity: the parser reads a little past the end of the text. With `topElements`, the
 // byte offset of each element of a top-level array is appended to it (JSON Lines checks where each begins).
 template <class Handler>
-std::optional<ParseError> parse(QByteArray& utf8, Handler& handler, std::vector<qsizetype>* topElements = nullptr);
+Result<void> parse(QByteArray& utf8, Handler& handler, std::vector<qsizetype>* topElements = nullptr);
 
-std::variant<JsonValue, ParseError> parseValue(QByteArray utf8);
+Result<JsonValue> parseValue(QByteArray utf8);
 
 // The document's bytes as UTF-8: a byte-order mark selects UTF-8, UTF-16 or UTF-32 (either byte order) and is
 // removed; without one the bytes are taken as UTF-8 (validated by the parser).
-std::variant<QByteArray, ParseError> decodeDocumentBytes(QByteArray bytes);
-
-// Line and column of a byte offset, for error messages.
-ParseError errorAt(const QByteArray& utf8, qint64 offset, const QString& message);
+Result<QByteArray> decodeDocumentBytes(QByteArray bytes);
 
 } // namespace JsonReader

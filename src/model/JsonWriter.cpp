@@ -111,23 +111,25 @@ char* writeNumber(char* at, const TreeNode* node)
     return std::isfinite(real) ? std::to_chars(at, at + 32, real).ptr : nullptr;
 }
 
-QString unknownKind(const TreeNode* node)
+Error unknownKind(const TreeNode* node)
 {
-    return QStringLiteral("Unknown node kind %1 at %2.").arg(node->kind()).arg(node->path());
+    return Error(Error::Code::NotWritable,
+                 QStringLiteral("Unknown node kind %1 at %2.").arg(node->kind()).arg(node->path()));
 }
 
-QString invalidNumber(const TreeNode* node)
+Error invalidNumber(const TreeNode* node)
 {
-    return QStringLiteral("Invalid number value (%1) in JSON write at %2.")
-        .arg(NumberText::floatText(node->floatValue()), node->path());
+    return Error(Error::Code::NotWritable, QStringLiteral("Invalid number value (%1) in JSON write at %2.")
+                                               .arg(NumberText::floatText(node->floatValue()), node->path()));
 }
 
-QString noValue(const TreeNode* node)
+Error noValue(const TreeNode* node)
 {
-    return QStringLiteral("The %1 node at %2 has no value.").arg(node->kindLabel(), node->path());
+    return Error(Error::Code::NotWritable,
+                 QStringLiteral("The %1 node at %2 has no value.").arg(node->kindLabel(), node->path()));
 }
 
-bool writeLeaf(Output& out, const TreeNode* node, QString& error)
+bool writeLeaf(Output& out, const TreeNode* node, std::optional<Error>& error)
 {
     const auto kind = node->nodeKind();
     if (!kind) {
@@ -165,11 +167,11 @@ bool writeLeaf(Output& out, const TreeNode* node, QString& error)
 } // namespace
 
 JsonTextWriter::JsonTextWriter(const TreeNode* root, Layout layout)
-    : m_out(std::make_unique<Output>(4096))
-    , m_pretty(layout == Layout::Pretty)
+    : m_out(std::make_unique<Output>(4096)), m_pretty(layout == Layout::Pretty)
 {
     if (!root || !root->isCollection()) {
-        m_error = QStringLiteral("JSON text must have an array or an object at the top level.");
+        m_error = Error(Error::Code::NotWritable,
+                        QStringLiteral("JSON text must have an array or an object at the top level."));
         m_done = true;
         return;
     }
@@ -262,37 +264,34 @@ std::optional<QByteArray> JsonTextWriter::takeCompleteLines()
     return lines;
 }
 
-std::optional<QByteArray> JsonTextWriter::take(QString* error)
+Result<QByteArray> JsonTextWriter::take()
 {
-    if (!m_done || !m_error.isEmpty()) {
-        if (error)
-            *error = m_done ? m_error : QStringLiteral("The JSON text is not complete.");
-        return std::nullopt;
-    }
+    if (!m_done)
+        return Error(Error::Code::NotWritable, QStringLiteral("The JSON text is not complete."));
+    if (m_error)
+        return *m_error;
     return m_out->take();
 }
 
-std::optional<QByteArray> write(const TreeNode* node, QString* error)
+Result<QByteArray> write(const TreeNode* node)
 {
     JsonTextWriter writer(node, JsonTextWriter::Layout::Compact);
     writer.writeUntil(QDeadlineTimer::Forever);
-    return writer.take(error);
+    return writer.take();
 }
 
-std::optional<QByteArray> writePretty(const TreeNode* node, QString* error)
+Result<QByteArray> writePretty(const TreeNode* node)
 {
     JsonTextWriter writer(node, JsonTextWriter::Layout::Pretty);
     writer.writeUntil(QDeadlineTimer::Forever);
-    return writer.take(error);
+    return writer.take();
 }
 
-std::optional<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer, QString& error)
+Result<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer)
 {
     const auto kind = node.nodeKind();
-    if (!kind) {
-        error = unknownKind(&node);
-        return std::nullopt;
-    }
+    if (!kind)
+        return unknownKind(&node);
     if (*kind == NodeKind::Null)
         return Leaf{Leaf::Null, "null"};
     switch (node.valueType()) {
@@ -300,15 +299,13 @@ std::optional<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer, QSt
     case TreeNode::FloatValue:
         if (const char* end = writeNumber(buffer.data(), &node))
             return Leaf{Leaf::Number, std::string_view(buffer.data(), std::size_t(end - buffer.data()))};
-        error = invalidNumber(&node);
-        return std::nullopt;
+        return invalidNumber(&node);
     case TreeNode::BooleanValue:
         return Leaf{Leaf::Boolean, node.boolValue() ? "true" : "false"};
     case TreeNode::StringValue:
         return Leaf{Leaf::String, node.stringValueUtf8()};
     default:
-        error = noValue(&node);
-        return std::nullopt;
+        return noValue(&node);
     }
 }
 

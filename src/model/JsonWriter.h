@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/MemberOrder.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -46,8 +47,8 @@ public:
     // after the last of them, which is dropped (the next part starts on the line after it). Nothing when no line
     // is complete.
     std::optional<QByteArray> takeCompleteLines();
-    // The complete text (or what is left of it after takeCompleteLines()); nothing, with the reason, when the write failed.
-    std::optional<QByteArray> take(QString* error = nullptr);
+    // The complete text (or what is left of it after takeCompleteLines()), or why the write failed (NotWritable).
+    Result<QByteArray> take();
 
 private:
     void open(const TreeNode* collection);
@@ -56,7 +57,7 @@ private:
     std::unique_ptr<Output> m_out;
     bool m_pretty;
     bool m_done = false;
-    QString m_error;
+    std::optional<Error> m_error;
     // The open collections, reused across siblings so that their order buffers are allocated once per depth.
     std::vector<MemberOrder::OrderedChildren> m_stack;
     std::vector<std::size_t> m_next;
@@ -68,18 +69,18 @@ private:
     qsizetype m_lineStart = 0;
 };
 
-std::optional<QByteArray> write(const TreeNode* node, QString* error = nullptr);
-std::optional<QByteArray> writePretty(const TreeNode* node, QString* error = nullptr);
+Result<QByteArray> write(const TreeNode* node);
+Result<QByteArray> writePretty(const TreeNode* node);
 
 // A leaf as write() puts it, for the exports that must agree with the JSON text: its JSON type and, for a
-// number or a boolean, its text (a number's in `buffer`); for a string, its UTF-8 unescaped. Nothing, with
-// write()'s description of the fault, when write() would fail on it.
+// number or a boolean, its text (a number's in `buffer`); for a string, its UTF-8 unescaped. write()'s error
+// when write() would fail on it.
 struct Leaf
 {
     enum Type { Null, Number, Boolean, String };
     Type type = Null;
     std::string_view text;
 };
-std::optional<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer, QString& error);
+Result<Leaf> leaf(const TreeNode& node, std::array<char, 32>& buffer);
 
 } // namespace JsonWriter

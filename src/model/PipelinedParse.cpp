@@ -13,16 +13,16 @@ constexpr qsizetype kPipelineThreshold = 2 * 1024 * 1024;
 
 } // namespace
 
-std::optional<ParseError> parse(QByteArray& utf8, TreeBuilder& builder, std::vector<qsizetype>* topElements)
+Result<void> parse(QByteArray& utf8, TreeBuilder& builder, std::vector<qsizetype>* topElements)
 {
     if (utf8.size() < kPipelineThreshold || std::thread::hardware_concurrency() < 2)
         return JsonReader::parse(utf8, builder, topElements);
     EventRing ring;
     std::thread consumer([&ring, &builder] { ring.drainInto(builder); });
     // The reader settles the ring before its buffers go away (see EventRing::settle).
-    auto error = JsonReader::parse(utf8, ring, topElements);
+    auto parsed = JsonReader::parse(utf8, ring, topElements);
     consumer.join();
-    return error;
+    return parsed;
 }
 
 } // namespace PipelinedParse

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "model/ParseError.h"
+#include "model/Result.h"
 
 #include <QByteArray>
-#include <optional>
 #include <vector>
 
 class TreeBuilder;
@@ -13,6 +12,6 @@ class TreeBuilder;
 namespace PipelinedParse {
 
 // `topElements`: as JsonReader::parse.
-std::optional<ParseError> parse(QByteArray& utf8, TreeBuilder& builder, std::vector<qsizetype>* topElements = nullptr);
+Result<void> parse(QByteArray& utf8, TreeBuilder& builder, std::vector<qsizetype>* topElements = nullptr);
 
 } // namespace PipelinedParse

@@ -23,12 +23,10 @@ bool fitsXml(std::string_view utf8)
     return true;
 }
 
-std::optional<QByteArray> fail(const char* operation, const QString& message, QString* why)
+Error fail(const char* operation, const Error& error)
 {
-    Log::error(message, __FILE__, __LINE__, operation);
-    if (why)
-        *why = message;
-    return std::nullopt;
+    Log::error(error.message, __FILE__, __LINE__, operation);
+    return error;
 }
 
 } // namespace
@@ -51,29 +49,28 @@ QString leafRefusal(const TreeNode& node)
     return {};
 }
 
-std::optional<QByteArray> propertyListText(const TreeNode& node, int format, QString* why)
+Result<QByteArray> propertyListText(const TreeNode& node, int format)
 {
     constexpr const char* operation = "propertyListText(_:)";
     if (format != xmlFormat)
-        return fail(operation, QStringLiteral("The property list format %1 cannot be written.").arg(format), why);
+        return fail(operation, Error(Error::Code::UnknownFormat,
+                                     QStringLiteral("The property list format %1 cannot be written.").arg(format)));
     QByteArray text;
     QBuffer buffer(&text);
     buffer.open(QIODevice::WriteOnly);
-    QString reason;
-    if (!writeXml(node, buffer, &reason))
-        return fail(operation, reason, why);
+    if (auto written = writeXml(node, buffer); !written)
+        return fail(operation, written.error());
     return text;
 }
 
-std::optional<QByteArray> propertyListData(const TreeNode& node, QString* why)
+Result<QByteArray> propertyListData(const TreeNode& node)
 {
     constexpr const char* operation = "propertyListData()";
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    QString reason;
-    if (!writeBinary(node, buffer, &reason))
-        return fail(operation, reason, why);
+    if (auto written = writeBinary(node, buffer); !written)
+        return fail(operation, written.error());
     return data;
 }
 

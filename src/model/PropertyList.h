@@ -1,8 +1,9 @@
 #pragma once
 
+#include "model/Result.h"
+
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 class QIODevice;
 class TreeNode;
@@ -18,17 +19,18 @@ constexpr int xmlFormat = 100;
 constexpr int openStepFormat = 1;
 constexpr int binaryFormat = 200;
 
-// Write the XML (100) or binary (200) form to `out`. On failure they return false with the reason, and `out`
+// Write the XML (100) or binary (200) form to `out`. On failure (NotWritable, FileWrite) `out`
 // holds part of the list: write to a QSaveFile and cancel it.
-bool writeXml(const TreeNode& node, QIODevice& out, QString* why = nullptr);
+Result<void> writeXml(const TreeNode& node, QIODevice& out);
 // `bplist00`: every member name is written once and referred to from each object that has it.
-bool writeBinary(const TreeNode& node, QIODevice& out, QString* why = nullptr);
+Result<void> writeBinary(const TreeNode& node, QIODevice& out);
 
 // propertyListText(_:): the property list as UTF-8 text in the XML (100) or OpenStep (1) format. OpenStep
 // text is not written, as on the platform this program comes from: that format has no numbers or booleans.
-std::optional<QByteArray> propertyListText(const TreeNode& node, int format, QString* why = nullptr);
+// UnknownFormat for any other format.
+Result<QByteArray> propertyListText(const TreeNode& node, int format);
 // propertyListData(): the binary (200) form.
-std::optional<QByteArray> propertyListData(const TreeNode& node, QString* why = nullptr);
+Result<QByteArray> propertyListData(const TreeNode& node);
 
 // Why a text cannot be a property list's string (in the XML form when `forXml`); empty when it can.
 QString textRefusal(std::string_view utf8, bool forXml);

@@ -43,7 +43,7 @@ class BinaryWriter
 public:
     explicit BinaryWriter(QIODevice& device) : m_out(device) {}
 
-    bool write(const TreeNode& root, QString& why)
+    bool write(const TreeNode& root, Error& why)
     {
         m_refWidth = widthFor(nodeCount(root) + root.store().keyCount());
         m_out.put("bplist00");
@@ -115,10 +115,10 @@ private:
         integer(count, widthFor(count));
     }
 
-    bool string(std::string_view utf8, QString& why)
+    bool string(std::string_view utf8, Error& why)
     {
         if (const QString refused = textRefusal(utf8, false); !refused.isEmpty()) {
-            why = refused;
+            why = Error(Error::Code::NotWritable, refused);
             return false;
         }
         bool ascii = true;
@@ -155,12 +155,12 @@ private:
     }
 
     // Writes the object numbered `number`; a collection with members opens a frame for them.
-    bool object(const TreeNode& node, std::uint64_t number, std::size_t& depth, QString& why)
+    bool object(const TreeNode& node, std::uint64_t number, std::size_t& depth, Error& why)
     {
         m_offsets[number] = m_out.position();
         if (!node.isCollection()) {
             if (const QString refused = leafRefusal(node); !refused.isEmpty()) {
-                why = refused;
+                why = Error(Error::Code::NotWritable, refused);
                 return false;
             }
             switch (node.valueType()) {
@@ -226,10 +226,12 @@ private:
 
 } // namespace
 
-bool writeBinary(const TreeNode& node, QIODevice& out, QString* why)
+Result<void> writeBinary(const TreeNode& node, QIODevice& out)
 {
-    QString reason; // the writer sets it only on failure
-    return BinaryWriter(out).write(node, why ? *why : reason);
+    Error why;
+    if (BinaryWriter(out).write(node, why))
+        return {};
+    return why;
 }
 
 } // namespace PropertyList

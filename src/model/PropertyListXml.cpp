@@ -21,7 +21,7 @@ class XmlWriter
 public:
     explicit XmlWriter(QIODevice& device) : m_out(device) {}
 
-    bool write(const TreeNode& root, QString& why)
+    bool write(const TreeNode& root, Error& why)
     {
         m_out.put(kHeader);
         if (!value(root, 0, why))
@@ -42,7 +42,7 @@ public:
             if (top.children.node()->isObject()) {
                 const QString refused = textRefusal(child->nameUtf8(), true);
                 if (!refused.isEmpty()) {
-                    why = refused;
+                    why = Error(Error::Code::NotWritable, refused);
                     return false;
                 }
                 indent(depth);
@@ -83,7 +83,7 @@ private:
     }
 
     // The node's opening line, or its whole element for a leaf or an empty collection.
-    bool value(const TreeNode& node, std::size_t depth, QString& why)
+    bool value(const TreeNode& node, std::size_t depth, Error& why)
     {
         indent(depth);
         if (node.isCollection()) {
@@ -95,7 +95,7 @@ private:
             return true;
         }
         if (const QString refused = leafRefusal(node); !refused.isEmpty()) {
-            why = refused;
+            why = Error(Error::Code::NotWritable, refused);
             return false;
         }
         switch (node.valueType()) {
@@ -120,7 +120,7 @@ private:
         default: {
             const std::string_view text = node.stringValueUtf8();
             if (const QString refused = textRefusal(text, true); !refused.isEmpty()) {
-                why = refused;
+                why = Error(Error::Code::NotWritable, refused);
                 return false;
             }
             m_out.put("<string>");
@@ -169,10 +169,12 @@ private:
 
 } // namespace
 
-bool writeXml(const TreeNode& node, QIODevice& out, QString* why)
+Result<void> writeXml(const TreeNode& node, QIODevice& out)
 {
-    QString reason; // the writer sets it only on failure
-    return XmlWriter(out).write(node, why ? *why : reason);
+    Error why;
+    if (XmlWriter(out).write(node, why))
+        return {};
+    return why;
 }
 
 } // namespace PropertyList

@@ -122,6 +122,7 @@ int lineTerminatorLength(const char* p, qsizetype left)
 struct Refusal
 {
     qsizetype offset;
+    Error::Code code;
     QString message;
 };
 
@@ -196,7 +197,7 @@ std::optional<Refusal> Normaliser::skipSpace(qsizetype& i)
             const std::string_view rest(m_in + i + 2, size_t(m_size - i - 2));
             const size_t end = rest.find("*/");
             if (end == std::string_view::npos)
-                return Refusal{i, QStringLiteral("A comment is not closed.")};
+                return Refusal{i, Error::Code::Syntax, QStringLiteral("A comment is not closed.")};
             m_features |= RelaxedFeature::Comments;
             const qsizetype stop = i + 2 + qsizetype(end) + 2;
             replace(i, stop, " ");
@@ -226,7 +227,7 @@ std::optional<Refusal> Normaliser::run()
             break;
         const char c = m_in[i];
         if (m_done)
-            return Refusal{i, QStringLiteral("Unexpected text after the end of the document.")};
+            return Refusal{i, Error::Code::Syntax, QStringLiteral("Unexpected text after the end of the document.")};
         if (m_pendingComma >= 0) {
             if (c == ']' || c == '}') {
                 m_features |= RelaxedFeature::TrailingCommas;
@@ -325,7 +326,8 @@ std::optional<Refusal> Normaliser::string(qsizetype& i)
             continue;
         }
         if (c == '\n' || c == '\r')
-            return Refusal{start, QStringLiteral("A string is not closed before the end of its line.")};
+            return Refusal{start, Error::Code::BadString,
+                           QStringLiteral("A string is not closed before the end of its line.")};
         if (c < 0x20) {
             // JavaScript strings may hold control characters such as tabs as they are; JSON escapes them.
             char escape[7];
@@ -421,7 +423,8 @@ std::optional<Refusal> Normaliser::number(qsizetype& i)
     const std::string_view body(m_in + bodyStart, size_t(k - bodyStart));
     if (body == "Infinity" || body == "NaN") {
         const QString token = QString::fromLatin1(m_in + start, k - start);
-        return Refusal{start, QStringLiteral("%1 is not a number a JSON document can hold.").arg(token)};
+        return Refusal{start, Error::Code::BadNumber,
+                       QStringLiteral("%1 is not a number a JSON document can hold.").arg(token)};
     }
     std::string text;
     if (sign == '-')
@@ -433,7 +436,7 @@ std::optional<Refusal> Normaliser::number(qsizetype& i)
         const std::string_view significant = digits.substr(std::min(digits.find_first_not_of('0'), digits.size()));
         // Beyond 256 digits the number is past the largest double.
         if (significant.size() > 256)
-            return Refusal{start, QStringLiteral("Number out of range.")};
+            return Refusal{start, Error::Code::NumberOutOfRange, QStringLiteral("Number out of range.")};
         text += significant.empty() ? std::string("0") : hexToDecimal(significant);
         m_features |= RelaxedFeature::HexadecimalNumbers;
     } else {
@@ -498,21 +501,23 @@ std::optional<Refusal> Normaliser::word(qsizetype& i)
         return std::nullopt;
     }
     if (word == "Infinity" || word == "NaN")
-        return Refusal{start, QStringLiteral("%1 is not a number a JSON document can hold.").arg(QLatin1String(word))};
+        return Refusal{start, Error::Code::BadNumber,
+                       QStringLiteral("%1 is not a number a JSON document can hold.").arg(QLatin1String(word))};
     return std::nullopt;
 }
 
-std::variant<Result, ParseError> readRelaxedJson(const QByteArray& utf8, Dialect hint)
+Result<Tree> readRelaxedJson(const QByteArray& utf8, Dialect hint)
 {
     Normaliser normaliser(utf8);
     if (auto refusal = normaliser.run())
-        return JsonReader::errorAt(utf8, refusal->offset, refusal->message);
+        return Error::at(refusal->code, utf8, refusal->offset, refusal->message);
     TreeBuilder builder;
-    if (auto error = PipelinedParse::parse(normaliser.text(), builder)) {
-        const qsizetype offset = std::clamp<qsizetype>(normaliser.map().toInput(error->offset), 0, utf8.size());
-        return JsonReader::errorAt(utf8, offset, error->message);
+    if (auto parsed = PipelinedParse::parse(normaliser.text(), builder); !parsed) {
+        const Error& error = parsed.error();
+        const qsizetype offset = std::clamp<qsizetype>(normaliser.map().toInput(error.offset), 0, utf8.size());
+        return Error::at(error.code, utf8, offset, error.message);
     }
-    Result result;
+    Tree result;
     result.report.duplicateKeys = builder.duplicateKeys();
     result.root = builder.finish();
     const RelaxedFeatures features = normaliser.features();
@@ -538,7 +543,7 @@ bool hasSeveralLines(const QByteArray& utf8)
 // Why text is not JSON Lines, found by following every line: a value that does not end on its line, a second
 // value on a line, a string left open. Nothing when every line holds one value as far as lines go (the strict
 // reader judges the values).
-std::optional<ParseError> lineStructureError(const QByteArray& utf8)
+std::optional<Error> lineStructureError(const QByteArray& utf8)
 {
     const char* in = utf8.constData();
     const qsizetype size = utf8.size();
@@ -551,8 +556,9 @@ std::optional<ParseError> lineStructureError(const QByteArray& utf8)
             table[1][c] = true;
         return table;
     }();
-    auto refuse = [&utf8](qsizetype offset, const QString& message) -> std::optional<ParseError> {
-        return JsonReader::errorAt(utf8, offset, message);
+    auto refuse = [&utf8](qsizetype offset, const QString& message,
+                          Error::Code code = Error::Code::Syntax) -> std::optional<Error> {
+        return Error::at(code, utf8, offset, message);
     };
     const QString unfinished = QStringLiteral("The value does not end on its line.");
     bool valueOnLine = false;
@@ -581,10 +587,11 @@ std::optional<ParseError> lineStructureError(const QByteArray& utf8)
                     if (in[i] == '\\')
                         ++i;
                     if (i < size && in[i] == '\n')
-                        return refuse(opening, QStringLiteral("A string is not closed before the end of its line."));
+                        return refuse(opening, QStringLiteral("A string is not closed before the end of its line."),
+                                      Error::Code::BadString);
                 }
                 if (i >= size)
-                    return refuse(opening, QStringLiteral("A string is not closed."));
+                    return refuse(opening, QStringLiteral("A string is not closed."), Error::Code::BadString);
                 ++i;
             } else if (d == '[' || d == '{') {
                 ++depth;
@@ -611,7 +618,7 @@ std::optional<ParseError> lineStructureError(const QByteArray& utf8)
 
 } // namespace
 
-std::variant<Result, ParseError> readJsonLines(QByteArray& utf8)
+Result<Tree> readJsonLines(QByteArray& utf8)
 {
     const qsizetype size = utf8.size();
     // The lines that hold something, from their first byte to their line break.
@@ -649,15 +656,15 @@ std::variant<Result, ParseError> readJsonLines(QByteArray& utf8)
     // would put an element's beginning on another line or change their number.
     std::vector<qsizetype> elements;
     elements.reserve(lines.size());
-    std::optional<ParseError> error;
-    Result result;
+    Result<void> parsed;
+    Tree result;
     {
         TreeBuilder builder;
-        error = PipelinedParse::parse(utf8, builder, &elements);
+        parsed = PipelinedParse::parse(utf8, builder, &elements);
         bool oneValuePerLine = elements.size() == lines.size();
         for (std::size_t i = 0; oneValuePerLine && i < lines.size(); ++i)
             oneValuePerLine = elements[i] - 1 >= lines[i].begin && elements[i] - 1 < lines[i].end;
-        if (!error && oneValuePerLine) {
+        if (parsed && oneValuePerLine) {
             result.report.dialect = Dialect::JsonLines;
             result.report.values = qsizetype(lines.size());
             result.report.duplicateKeys = builder.duplicateKeys();
@@ -673,30 +680,32 @@ std::variant<Result, ParseError> readJsonLines(QByteArray& utf8)
     // Following the lines one by one says better what is wrong with them than the array's reader does.
     if (auto structure = lineStructureError(utf8))
         return *structure;
-    if (error)
-        return JsonReader::errorAt(utf8, std::clamp<qsizetype>(error->offset - 1, 0, size), error->message);
+    if (!parsed) {
+        const Error& error = parsed.error();
+        return Error::at(error.code, utf8, std::clamp<qsizetype>(error.offset - 1, 0, size), error.message);
+    }
     // Not reached unless the two readings disagree; the first element out of place is named.
     std::size_t wrong = 0;
     while (wrong < std::min(elements.size(), lines.size()) && elements[wrong] - 1 >= lines[wrong].begin &&
            elements[wrong] - 1 < lines[wrong].end)
         ++wrong;
-    return JsonReader::errorAt(utf8, wrong < elements.size() ? elements[wrong] - 1 : size,
-                               QStringLiteral("Unexpected text after the value on this line."));
+    return Error::at(Error::Code::Syntax, utf8, wrong < elements.size() ? elements[wrong] - 1 : size,
+                     QStringLiteral("Unexpected text after the value on this line."));
 }
 
-std::variant<Result, ParseError> read(QByteArray& utf8, Dialect hint)
+Result<Tree> read(QByteArray& utf8, Dialect hint)
 {
     if (hint == Dialect::JsonLines)
         return readJsonLines(utf8);
     auto relaxed = readRelaxedJson(utf8, hint);
-    if (std::holds_alternative<Result>(relaxed) || !hasSeveralLines(utf8))
+    if (relaxed || !hasSeveralLines(utf8))
         return relaxed;
     auto lines = readJsonLines(utf8);
-    if (std::holds_alternative<Result>(lines))
+    if (lines)
         return lines;
     // JSON Lines explains the failure better only when its first line held a value and it got further.
-    const ParseError& linesError = std::get<ParseError>(lines);
-    if (linesError.line > 1 && linesError.offset > std::get<ParseError>(relaxed).offset)
+    const Error& linesError = lines.error();
+    if (linesError.line > 1 && linesError.offset > relaxed.error().offset)
         return lines;
     return relaxed;
 }

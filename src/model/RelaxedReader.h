@@ -1,18 +1,17 @@
 #pragma once
 
 #include "model/Dialect.h"
-#include "model/ParseError.h"
+#include "model/Result.h"
 #include "model/TreeNode.h"
 
 #include <QByteArray>
-#include <variant>
 
 // Reads the relaxed forms JSON is kept in (JSON with comments, JSON5, JSON Lines) into the same tree the strict
 // reader builds. The text is rewritten as strict JSON in one pass and handed to the strict reader, so that
 // numbers, strings, nesting and errors follow exactly the same rules; errors point into the text as given.
 namespace RelaxedReader {
 
-struct Result
+struct Tree
 {
     OwnedTree root;
     ReadReport report;
@@ -23,9 +22,9 @@ struct Result
 // lines, as JSON Lines. A refused text gets the error of the reading that came furthest, JSON Lines only once
 // its first line was read.
 // `utf8` is rewritten while JSON Lines is read, and as it was again when reading fails.
-std::variant<Result, ParseError> read(QByteArray& utf8, Dialect hint);
+Result<Tree> read(QByteArray& utf8, Dialect hint);
 
 // One value per line, blank lines ignored, read as the elements of an array. An error names the line.
-std::variant<Result, ParseError> readJsonLines(QByteArray& utf8);
+Result<Tree> readJsonLines(QByteArray& utf8);
 
 } // namespace RelaxedReader

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "model/Result.h"
 
 class QIODevice;
 class TreeNode;
@@ -16,11 +16,11 @@ namespace TextExport {
 // <member name="…">. Array items are <item>. Every value but a string has type="object", "array", "number",
 // "boolean" or "null"; empty strings and collections are empty elements. Characters XML 1.0 cannot carry
 // make the export fail.
-bool writeXml(const TreeNode& root, QIODevice& out, QString* why = nullptr);
+Result<void> writeXml(const TreeNode& root, QIODevice& out);
 
 // Block style, sequences indented under their key, empty collections as [] and {}. Strings stay plain unless a
 // YAML 1.1 or 1.2 reader would read them as something else (a boolean, a number, a date, a null, structure)
 // or refuse them; those are double-quoted with escapes for every character a reader might refuse.
-bool writeYaml(const TreeNode& root, QIODevice& out, QString* why = nullptr);
+Result<void> writeYaml(const TreeNode& root, QIODevice& out);
 
 } // namespace TextExport

@@ -3,6 +3,7 @@
 #include "model/NodeKind.h"
 #include "model/NodeState.h"
 #include "model/NodeStore.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,13 +43,14 @@ public:
     static OwnedTree makeRoot(const QString& name, NodeKind kind);
 
     std::optional<JsonValue> jsonObject() const;
-    // Compact UTF-8 JSON with sorted keys and an escaped solidus; nothing (and a log line) when the node
-    // cannot be written as a document. `error` receives the writer's description.
-    std::optional<QByteArray> jsonText(QString* error = nullptr) const;
+    // Compact UTF-8 JSON with sorted keys and an escaped solidus; the writer's error (and a log line) when the
+    // node cannot be written as a document.
+    Result<QByteArray> jsonText() const;
 
     // The keyed archive form as CBOR, and back; decoding links every child to its parent.
     QByteArray encode() const;
-    static OwnedTree decode(const QByteArray& cbor, QString* error = nullptr);
+    // BadArchive when the bytes are not an archived tree.
+    static Result<OwnedTree> decode(const QByteArray& cbor);
 
     // --- Stored fields ---
 
@@ -136,7 +138,7 @@ public:
     void setValueLabel(const QString& text);
     void setChildren(std::span<TreeNode* const> children);
     // Rewrites an unacceptable typed value for "valueLabel" before it is committed; never rejects.
-    bool validateValue(QVariant& value, const QString& key, QString* error = nullptr) const;
+    bool validateValue(QVariant& value, const QString& key) const;
     // Adds a default child at `index` (-1 appends); returns nothing and changes nothing for a bad index.
     TreeNode* insertNewChild(qsizetype index);
     QString uniqueChildName(const QString& base) const;

@@ -119,7 +119,7 @@ struct PendingNode
 
 } // namespace
 
-OwnedTree TreeNode::decode(const QByteArray& bytes, QString* error)
+Result<OwnedTree> TreeNode::decode(const QByteArray& bytes)
 {
     QCborStreamReader reader(bytes);
     QString failure;
@@ -294,9 +294,7 @@ OwnedTree TreeNode::decode(const QByteArray& bytes, QString* error)
     if (!ok) {
         if (failure.isEmpty())
             failure = reader.lastError().toString();
-        if (error)
-            *error = failure;
-        return nullptr;
+        return Error(Error::Code::BadArchive, failure);
     }
     return root;
 }

@@ -86,9 +86,8 @@ void TreeNode::setValueLabel(const QString& text)
     announceEdit();
 }
 
-bool TreeNode::validateValue(QVariant& value, const QString& key, QString* error) const
+bool TreeNode::validateValue(QVariant& value, const QString& key) const
 {
-    Q_UNUSED(error);
     if (key != QLatin1String("valueLabel") || !value.isValid() || value.typeId() != QMetaType::QString)
         return true;
     const QString text = value.toString();

@@ -4,15 +4,11 @@
 #include "model/Log.h"
 #include "model/TreeNode.h"
 
-std::optional<QByteArray> TreeNode::jsonText(QString* error) const
+Result<QByteArray> TreeNode::jsonText() const
 {
-    QString failure;
-    auto text = JsonWriter::write(this, &failure);
-    if (!text) {
-        BW_LOG_ERROR("jsonText", failure);
-        if (error)
-            *error = failure;
-    }
+    auto text = JsonWriter::write(this);
+    if (!text)
+        BW_LOG_ERROR("jsonText", text.error().message);
     return text;
 }
 

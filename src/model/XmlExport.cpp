@@ -110,10 +110,11 @@ class XmlWriter
 public:
     explicit XmlWriter(QIODevice& device) : m_out(device) {}
 
-    bool write(const TreeNode& root, QString& why)
+    bool write(const TreeNode& root, Error& why)
     {
         if (!root.isCollection()) {
-            why = QStringLiteral("JSON text must have an array or an object at the top level.");
+            why = Error(Error::Code::NotWritable,
+                        QStringLiteral("JSON text must have an array or an object at the top level."));
             return false;
         }
         m_out.put(kDeclaration);
@@ -155,7 +156,7 @@ private:
         std::size_t next = 0;
     };
 
-    bool fail(QString& why)
+    bool fail(Error& why)
     {
         why = m_error;
         return false;
@@ -195,9 +196,11 @@ private:
             frame.next = 0;
             return true;
         }
-        const std::optional<JsonWriter::Leaf> leaf = JsonWriter::leaf(node, m_number, m_error);
-        if (!leaf)
+        const Result<JsonWriter::Leaf> leaf = JsonWriter::leaf(node, m_number);
+        if (!leaf) {
+            m_error = leaf.error();
             return false;
+        }
         switch (leaf->type) {
         case JsonWriter::Leaf::Null:
             m_out.put(" type=\"null\"/>");
@@ -252,23 +255,26 @@ private:
 
     bool refuse(unsigned code, const TreeNode& node)
     {
-        m_error = QStringLiteral("U+%1 cannot be written in XML (at %2).")
-                      .arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')), node.path());
+        m_error = Error(Error::Code::NotWritable,
+                        QStringLiteral("U+%1 cannot be written in XML (at %2).")
+                            .arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')), node.path()));
         return false;
     }
 
     DeviceSink m_out;
     std::vector<Frame> m_stack;
     std::array<char, 32> m_number;
-    QString m_error;
+    Error m_error;
 };
 
 } // namespace
 
-bool writeXml(const TreeNode& root, QIODevice& out, QString* why)
+Result<void> writeXml(const TreeNode& root, QIODevice& out)
 {
-    QString reason; // the writer sets it only on failure
-    return XmlWriter(out).write(root, why ? *why : reason);
+    Error why;
+    if (XmlWriter(out).write(root, why))
+        return {};
+    return why;
 }
 
 } // namespace TextExport

@@ -272,10 +272,11 @@ class YamlWriter
 public:
     explicit YamlWriter(QIODevice& device) : m_out(device) {}
 
-    bool write(const TreeNode& root, QString& why)
+    bool write(const TreeNode& root, Error& why)
     {
         if (!root.isCollection()) {
-            why = QStringLiteral("JSON text must have an array or an object at the top level.");
+            why = Error(Error::Code::NotWritable,
+                        QStringLiteral("JSON text must have an array or an object at the top level."));
             return false;
         }
         // Explicit stack: documents nest far deeper than the call stack allows.
@@ -338,7 +339,7 @@ private:
 
     // A leaf or an empty collection in full; a collection with children is pushed, to be written by its items
     // at `indent`.
-    bool value(const TreeNode& node, std::size_t indent, std::size_t& depth, QString& why)
+    bool value(const TreeNode& node, std::size_t indent, std::size_t& depth, Error& why)
     {
         if (node.isCollection()) {
             if (node.childCount() == 0) {
@@ -353,9 +354,11 @@ private:
             frame.next = 0;
             return true;
         }
-        const std::optional<JsonWriter::Leaf> leaf = JsonWriter::leaf(node, m_number, why);
-        if (!leaf)
+        const Result<JsonWriter::Leaf> leaf = JsonWriter::leaf(node, m_number);
+        if (!leaf) {
+            why = leaf.error();
             return false;
+        }
         if (leaf->type == JsonWriter::Leaf::String) {
             m_out.put(scalar(m_text, leaf->text, false));
         } else if (leaf->type == JsonWriter::Leaf::Number && leaf->text.find('e') != std::string_view::npos &&
@@ -380,10 +383,12 @@ private:
 
 } // namespace
 
-bool writeYaml(const TreeNode& root, QIODevice& out, QString* why)
+Result<void> writeYaml(const TreeNode& root, QIODevice& out)
 {
-    QString reason; // the writer sets it only on failure
-    return YamlWriter(out).write(root, why ? *why : reason);
+    Error why;
+    if (YamlWriter(out).write(root, why))
+        return {};
+    return why;
 }
 
 } // namespace TextExport

@@ -133,58 +133,66 @@ QString reasonPhrase(int status)
     }
 }
 
-Answer judge(const std::optional<QString>& transportError, std::optional<int> httpStatus, const QByteArray& body,
-             bool hasBody)
+Result<QString> judge(const std::optional<QString>& transportError, std::optional<int> httpStatus,
+                      const QByteArray& body, bool hasBody)
 {
     if (transportError) {
         BW_LOG_ERROR("downloadFromWebRequest(_:)", *transportError);
-        return {true,
-                QStringLiteral("Request failed"),
-                QStringLiteral("The request could not be completed: ") + *transportError,
-                {}};
+        return Error(Error::Code::Transfer, QStringLiteral("The request could not be completed: ") + *transportError);
     }
     if (httpStatus && (*httpStatus < 200 || *httpStatus > 299)) {
-        return {true,
-                QStringLiteral("HTTP %1").arg(*httpStatus),
-                QStringLiteral("The server returned an error: ") + reasonPhrase(*httpStatus) +
-                    QStringLiteral(". Please check your URL and parameters."),
-                {}};
+        Error error(Error::Code::HttpStatus, QStringLiteral("The server returned an error: ") +
+                                                 reasonPhrase(*httpStatus) +
+                                                 QStringLiteral(". Please check your URL and parameters."));
+        error.status = *httpStatus;
+        return error;
     }
     if (!hasBody || !QByteArrayView(body).isValidUtf8())
         return emptyResponse();
     // Only an array or an object counts; the parsed value serves only this check.
-    if (std::holds_alternative<ParseError>(JsonReader::parseValue(body)))
+    if (!JsonReader::parseValue(body))
         return notValidJson();
-    return {false, {}, {}, QString::fromUtf8(body)};
+    return QString::fromUtf8(body);
 }
 
-Answer emptyResponse()
+Error emptyResponse()
 {
-    return {true, QStringLiteral("Empty response"), QStringLiteral("The server returned no readable content."), {}};
+    return Error(Error::Code::EmptyResponse, QStringLiteral("The server returned no readable content."));
 }
 
-Answer notValidJson()
+Error notValidJson()
 {
-    return {true,
-            QStringLiteral("Not valid JSON"),
-            QStringLiteral("The response from the server could not be parsed as JSON."),
-            {}};
+    return Error(Error::Code::NotJson, QStringLiteral("The response from the server could not be parsed as JSON."));
 }
 
-std::optional<Answer> judgeHead(QNetworkReply& reply)
+QString alertTitle(const Error& failure)
+{
+    switch (failure.code) {
+    case Error::Code::HttpStatus:
+        return QStringLiteral("HTTP %1").arg(failure.status);
+    case Error::Code::EmptyResponse:
+        return QStringLiteral("Empty response");
+    case Error::Code::NotJson:
+        return QStringLiteral("Not valid JSON");
+    default:
+        return QStringLiteral("Request failed");
+    }
+}
+
+Result<void> judgeHead(QNetworkReply& reply)
 {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (ReplyChecks::transferFailed(reply))
-        return judge(reply.errorString(), std::nullopt, {}, true);
+        return judge(reply.errorString(), std::nullopt, {}, true).error();
     if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
-        return judge(std::nullopt, status.toInt(), {}, true);
-    return std::nullopt;
+        return judge(std::nullopt, status.toInt(), {}, true).error();
+    return {};
 }
 
-Answer judge(QNetworkReply& reply)
+Result<QString> judge(QNetworkReply& reply)
 {
-    if (auto failure = judgeHead(reply))
-        return *failure;
+    if (auto head = judgeHead(reply); !head)
+        return head.error();
     return judge(std::nullopt, std::nullopt, reply.readAll(), true);
 }
 

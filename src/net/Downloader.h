@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QNetworkRequest>
@@ -37,25 +39,19 @@ QNetworkReply* send(QNetworkAccessManager& manager, const QNetworkRequest& reque
 // The standard reason phrase of an HTTP status code ("Not Found" for 404).
 QString reasonPhrase(int status);
 
-struct Answer
-{
-    bool failed = false; // an alert instead of a document
-    QString title;
-    QString message;
-    QString text; // the body, when it is a JSON array or object
-};
-
-// Judges what came back: a transport error, an HTTP status outside 200–299, a body that is missing or not
-// UTF-8, or one that is not a JSON array or object.
-Answer judge(const std::optional<QString>& transportError, std::optional<int> httpStatus, const QByteArray& body,
-             bool hasBody);
+// Judges what came back: the body, when it is a UTF-8 JSON array or object, or the failure the user is alerted
+// to: Transfer, HttpStatus (the status in the error), EmptyResponse (no body, or not UTF-8), NotJson.
+Result<QString> judge(const std::optional<QString>& transportError, std::optional<int> httpStatus,
+                      const QByteArray& body, bool hasBody);
 // The same for a finished reply.
-Answer judge(QNetworkReply& reply);
-// The checks that need no parsing (a failed transfer, an HTTP error status) for a finished
-// reply; nothing when the body is to be judged.
-std::optional<Answer> judgeHead(QNetworkReply& reply);
-// The alert for a body that is not UTF-8, and the one for a body that is not a JSON array or object.
-Answer emptyResponse();
-Answer notValidJson();
+Result<QString> judge(QNetworkReply& reply);
+// The checks that need no parsing (a failed transfer, an HTTP error status) for a finished reply; success when
+// the body is to be judged.
+Result<void> judgeHead(QNetworkReply& reply);
+// The failure for a body that is not UTF-8, and the one for a body that is not a JSON array or object.
+Error emptyResponse();
+Error notValidJson();
+// The title of the alert for a failed download: "Request failed", "HTTP 404", "Empty response" or "Not valid JSON".
+QString alertTitle(const Error& failure);
 
 } // namespace Downloader

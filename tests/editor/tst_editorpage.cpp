@@ -3,7 +3,6 @@
 
 #include "tst_editorpage.h"
 
-#include "app/AppTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/Workspace.h"
 #include "app/documents/DocumentController.h"
@@ -17,6 +16,7 @@
 #include "app/outline/OutlineController.h"
 #include "app/paths/PathController.h"
 #include "app/search/SearchController.h"
+#include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/outline/OutlineModel.h"
 #include "app/outline/OutlineView.h"
@@ -55,7 +55,7 @@ std::optional<QVariant> evaluate(EditorPage* page, const QString& script)
 
 QByteArray canonical(const QString& json)
 {
-    std::unique_ptr<Document> document = Document::documentFromText(json);
+    std::unique_ptr<Document> document = loaded(Document::documentFromText(json));
     return document ? document->root()->jsonText().value_or("?") : QByteArray("not a document");
 }
 
@@ -77,7 +77,12 @@ struct PageApp
     EditorPage* page() const { return delegate.editor()->Webview(); }
     QByteArray json() const { return delegate.TheDocument()->root()->jsonText().value_or("?"); }
     std::optional<QVariant> evaluate(const QString& script) const { return ::evaluate(page(), script); }
-    QString pageText() const { return evaluate(QStringLiteral("typeof editorText === 'function' ? editorText() : null")).value_or(QVariant()).toString(); }
+    QString pageText() const
+    {
+        return evaluate(QStringLiteral("typeof editorText === 'function' ? editorText() : null"))
+            .value_or(QVariant())
+            .toString();
+    }
     // Waits until the page shows the document (as a value: the page shows it pretty-printed).
     bool showsDocument() const
     {
@@ -92,7 +97,6 @@ struct PageApp
 };
 
 } // namespace
-
 
 void EditorPageTest::pushedTextKeepsEveryCharacterAndNumber()
 {
@@ -179,8 +183,9 @@ void EditorPageTest::invalidEditKeepsTreeAndReportsError()
     QCOMPARE(app.json(), QByteArray(R"({"a":1})"));
     QVERIFY(app.delegate.TheDocument()->saved());
     // Texts the window cannot hold are refused with the reason, and stay as typed.
-    for (const auto& [typed, reason] : {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
-                                        std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Invalid escape sequence")}}) {
+    for (const auto& [typed, reason] :
+         {std::pair{QStringLiteral(R"({"a": 1e400})"), QStringLiteral("Number out of range")},
+          std::pair{QStringLiteral(R"({"a": "\ud800"})"), QStringLiteral("Invalid escape sequence")}}) {
         QVERIFY(app.typeInPage(typed));
         QTRY_VERIFY_WITH_TIMEOUT(app.delegate.editor()->JsonError().contains(reason), kPageTimeoutMs);
         QTest::qWait(500);
@@ -249,8 +254,10 @@ void EditorPageTest::documentTooLargeShowsANoticeInThePage()
     QVERIFY(app.showsDocument());
     app.delegate.editor()->editorPusher()->setTextLimit(64);
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"large": "%1"})").arg(QString(100, u'x'))));
-    QTRY_VERIFY_WITH_TIMEOUT(app.evaluate(QStringLiteral("noticeText()")).value_or(QVariant()).toString().startsWith(
-                                 QStringLiteral("This document is too large for the code editor")),
+    QTRY_VERIFY_WITH_TIMEOUT(app.evaluate(QStringLiteral("noticeText()"))
+                                 .value_or(QVariant())
+                                 .toString()
+                                 .startsWith(QStringLiteral("This document is too large for the code editor")),
                              kPageTimeoutMs);
     QCOMPARE(app.pageText(), QString());
     QVERIFY(app.evaluate(QStringLiteral("typeText('{\"typed\": 1}')")).value_or(false).toBool());
@@ -325,8 +332,9 @@ void EditorPageTest::missingPageIsLoggedAndWindowStillWorks()
 {
     // Only the dark page is there, and the appearance is light: there is no fallback.
     QTemporaryDir dir;
-    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brackwell/Core/index-dark.html"),
-                        dir.filePath(QStringLiteral("index-dark.html"))));
+    QVERIFY(
+        QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/brackwell/Core/index-dark.html"),
+                    dir.filePath(QStringLiteral("index-dark.html"))));
     LogRecorder log;
     PageApp app(dir.path());
     QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
@@ -344,4 +352,3 @@ int main(int argc, char** argv)
     EditorPageTest test;
     return QTest::qExec(&test, argc, argv);
 }
-

@@ -14,6 +14,8 @@
 #include <QThreadPool>
 #include <thread>
 
+Q_DECLARE_METATYPE(std::optional<Error::Code>)
+
 namespace {
 
 // Counts "SavedStatusChanged" posts and those that arrived off the main thread (connected directly).
@@ -65,42 +67,47 @@ private slots:
     // is a document: anything else, or a file that cannot be read, gives none and a reason.
     void load_data()
     {
-        QTest::addColumn<QString>("file");     // empty: from text
-        QTest::addColumn<QByteArray>("bytes"); // null: no file written
-        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("file");                       // empty: from text
+        QTest::addColumn<QByteArray>("bytes");                   // null: no file written
+        QTest::addColumn<std::optional<Error::Code>>("failure"); // nothing: the document is read
+        using Code = Error::Code;
+        const std::optional<Code> read;
         const QString text = QStringLiteral("{\"k\":\"caf\u00E9 \u20AC \U0001F600\"}");
-        QTest::newRow("text") << QString() << text.toUtf8() << true;
-        for (const char* bad : {"42", "", "[1,", "{} x"})
-            QTest::addRow("text %s", bad) << QString() << QByteArray(bad) << false;
-        QTest::newRow("utf-8") << "notes.txt" << text.toUtf8() << true;
-        QTest::newRow("utf-8 bom") << "a.json" << encoded(text, QStringConverter::Utf8) << true;
-        QTest::newRow("utf-16le") << "a.json" << encoded(text, QStringConverter::Utf16LE) << true;
-        QTest::newRow("utf-16be") << "a.json" << encoded(text, QStringConverter::Utf16BE) << true;
-        QTest::newRow("utf-32le") << "a.json" << encoded(text, QStringConverter::Utf32LE) << true;
-        QTest::newRow("utf-32be") << "a.json" << encoded(text, QStringConverter::Utf32BE) << true;
-        QTest::newRow("missing") << "missing.json" << QByteArray() << false;
-        QTest::newRow("directory") << "." << QByteArray() << false;
-        QTest::newRow("empty") << "a.json" << QByteArray("") << false;
-        QTest::newRow("scalar") << "a.json" << QByteArray("42") << false;
-        QTest::newRow("bad utf-8") << "a.json" << QByteArray("[\"caf\xE9\"]") << false;
-        QTest::newRow("odd utf-16") << "a.json" << QByteArray("\xFF\xFE[\0]\0 ", 7) << false;
+        QTest::newRow("text") << QString() << text.toUtf8() << read;
+        QTest::newRow("text 42") << QString() << QByteArray("42") << std::optional(Code::NotContainer);
+        QTest::newRow("text empty") << QString() << QByteArray("") << std::optional(Code::EmptyText);
+        QTest::newRow("text [1,") << QString() << QByteArray("[1,") << std::optional(Code::Syntax);
+        QTest::newRow("text {} x") << QString() << QByteArray("{} x") << std::optional(Code::Syntax);
+        QTest::newRow("utf-8") << "notes.txt" << text.toUtf8() << read;
+        QTest::newRow("utf-8 bom") << "a.json" << encoded(text, QStringConverter::Utf8) << read;
+        QTest::newRow("utf-16le") << "a.json" << encoded(text, QStringConverter::Utf16LE) << read;
+        QTest::newRow("utf-16be") << "a.json" << encoded(text, QStringConverter::Utf16BE) << read;
+        QTest::newRow("utf-32le") << "a.json" << encoded(text, QStringConverter::Utf32LE) << read;
+        QTest::newRow("utf-32be") << "a.json" << encoded(text, QStringConverter::Utf32BE) << read;
+        QTest::newRow("missing") << "missing.json" << QByteArray() << std::optional(Code::FileRead);
+        QTest::newRow("directory") << "." << QByteArray() << std::optional(Code::FileRead);
+        QTest::newRow("empty") << "a.json" << QByteArray("") << std::optional(Code::EmptyText);
+        QTest::newRow("scalar") << "a.json" << QByteArray("42") << std::optional(Code::NotContainer);
+        QTest::newRow("bad utf-8") << "a.json" << QByteArray("[\"caf\xE9\"]") << std::optional(Code::BadEncoding);
+        QTest::newRow("odd utf-16") << "a.json" << QByteArray("\xFF\xFE[\0]\0 ", 7) << std::optional(Code::BadEncoding);
     }
     void load()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, bytes);
-        QFETCH(bool, valid);
+        QFETCH(std::optional<Error::Code>, failure);
         const QString path = m_dir.filePath(file);
         if (!file.isEmpty() && !bytes.isNull())
             QVERIFY(writeFile(path, bytes));
-        ParseError error;
-        const auto document = file.isEmpty() ? Document::documentFromText(QString::fromUtf8(bytes), &error)
-                                             : Document::documentFromFile(path, &error);
-        QCOMPARE(bool(document), valid);
-        if (!valid) {
-            QVERIFY(!error.message.isEmpty());
+        auto read =
+            file.isEmpty() ? Document::documentFromText(QString::fromUtf8(bytes)) : Document::documentFromFile(path);
+        QCOMPARE(bool(read), !failure);
+        if (failure) {
+            QCOMPARE(read.error().code, *failure);
+            QVERIFY(!read.error().message.isEmpty());
             return;
         }
+        const std::unique_ptr<Document> document = std::move(*read);
         QCOMPARE(document->name(), std::optional<QString>(file.isEmpty() ? QStringLiteral("Untitled") : file));
         QCOMPARE(document->saved(), !file.isEmpty());
         QCOMPARE(document->url(), file.isEmpty() ? QString() : path);
@@ -117,8 +124,7 @@ private slots:
     // Every assignment of the saved flag is announced, even unchanged, and on the main thread from any thread.
     void savedNotifications()
     {
-        auto document = Document::documentFromText(QStringLiteral("{}"));
-        QVERIFY(document);
+        auto document = Document::documentFromText(QStringLiteral("{}")).value();
         SavedStatusRecorder recorder;
         document->setSaved(false);
         document->setSaved(false);
@@ -142,23 +148,23 @@ private slots:
             QVERIFY(writeFile(path, content));
             QObject context;
             bool called = false, onMainThread = false;
-            std::unique_ptr<Document> document;
-            std::optional<ParseError> error;
-            Document::loadDocumentAsync(path, &context, [&](std::unique_ptr<Document> d, std::optional<ParseError> e) {
+            std::optional<Document::Loaded> read;
+            Document::loadDocumentAsync(path, &context, [&](Document::Loaded loaded) {
                 called = true;
                 onMainThread = QThread::currentThread() == mainThread;
-                document = std::move(d);
-                error = std::move(e);
+                read = std::move(loaded);
             });
             QTRY_VERIFY(called);
             QVERIFY(onMainThread);
             if (content.contains("null")) {
-                QVERIFY(document && !error);
-                QCOMPARE(document->thread(), mainThread);
-                QVERIFY(document->saved());
-                QCOMPARE(document->name(), std::optional<QString>(QStringLiteral("async.json")));
+                QVERIFY(*read);
+                const Document& document = ***read;
+                QCOMPARE(document.thread(), mainThread);
+                QVERIFY(document.saved());
+                QCOMPARE(document.name(), std::optional<QString>(QStringLiteral("async.json")));
             } else {
-                QVERIFY(!document && error && !error->message.isEmpty());
+                QVERIFY(!*read);
+                QCOMPARE(read->error().code, Error::Code::Syntax);
             }
         }
     }
@@ -176,7 +182,7 @@ private slots:
         pool->start([&release] { release.acquire(); });
         bool called = false;
         auto context = std::make_unique<QObject>();
-        Document::loadDocumentAsync(path, context.get(), [&called](auto, auto) { called = true; });
+        Document::loadDocumentAsync(path, context.get(), [&called](auto) { called = true; });
         context.reset();
         release.release();
         pool->waitForDone();
@@ -192,8 +198,7 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("save.json"));
         QVERIFY(writeFile(path,
                           "{\n  \"b\": [1, 2.5, 1e3],\n  \"a\": \"x/y\",\n  \"A\": {\"z\": null, \"c\": false}\n}\n"));
-        auto document = Document::documentFromFile(path);
-        QVERIFY(document);
+        auto document = Document::documentFromFile(path).value();
         document->setSaved(false);
         QFile before(path);
         QVERIFY(before.open(QIODevice::ReadOnly));
@@ -236,8 +241,7 @@ private slots:
         const QByteArray original("{ \"keep\" : [1, 2] }");
         const QString path = m_dir.filePath(QStringLiteral("keep.json"));
         QVERIFY(writeFile(path, original));
-        auto document = Document::documentFromFile(path);
-        QVERIFY(document);
+        auto document = Document::documentFromFile(path).value();
         if (failure == QLatin1String("string root"))
             document->root()->setKindLabel(QStringLiteral("String"));
         else if (failure == QLatin1String("no root"))

@@ -85,8 +85,9 @@ class TestEditStep : public QObject
     Q_OBJECT
 private slots:
     // A long history of mixed edits (every kind of step, every kind change) on one document is taken back step by
-    // step to the start and made again to the end, each state byte-identical. Later edits of a node must not disturb what an earlier step kept (a child list
-    // refilled in place, a dropped subtree edited after it came back, a tree swapped out).
+    // step to the start and made again to the end, each state byte-identical. Later edits of a node must not disturb
+    // what an earlier step kept (a child list refilled in place, a dropped subtree edited after it came back, a tree
+    // swapped out).
     void longHistoryRoundTrip_data()
     {
         QTest::addColumn<quint32>("seed");
@@ -97,7 +98,7 @@ private slots:
     {
         QFETCH(quint32, seed);
         QRandomGenerator random(seed);
-        auto document = Document::documentFromText(kDocument);
+        auto document = loaded(Document::documentFromText(kDocument));
         std::vector<QByteArray> texts{textOf(*document)};
         std::vector<std::unique_ptr<EditStep>> steps;
         const QStringList kinds{"Array", "Object", "Number", "Boolean", "String", "Null"};

@@ -135,13 +135,14 @@ private slots:
         const OwnedTree root = treeFromText(json);
         QVERIFY(root);
         LogRecorder log;
-        QString why;
-        QVERIFY(!PropertyList::propertyListText(*root, PropertyList::xmlFormat, &why));
-        QVERIFY(!why.isEmpty());
+        const auto text = PropertyList::propertyListText(*root, PropertyList::xmlFormat);
+        QVERIFY(!text);
+        QCOMPARE(text.error().code, Error::Code::NotWritable);
+        QCOMPARE(text.error().message, QStringLiteral("A property list has no null value."));
         QCOMPARE(log.errorsNaming(QStringLiteral("propertyListText(_:)")), 1);
-        why.clear();
-        QVERIFY(!PropertyList::propertyListData(*root, &why));
-        QVERIFY(!why.isEmpty());
+        const auto data = PropertyList::propertyListData(*root);
+        QVERIFY(!data);
+        QCOMPARE(data.error().code, Error::Code::NotWritable);
         QCOMPARE(log.errorsNaming(QStringLiteral("propertyListData()")), 1);
     }
 
@@ -151,7 +152,9 @@ private slots:
         const OwnedTree root = treeFromText(QStringLiteral("{\"a\":[\"b\"]}"));
         QVERIFY(root);
         LogRecorder log;
-        QVERIFY(!PropertyList::propertyListText(*root, PropertyList::openStepFormat));
+        const auto text = PropertyList::propertyListText(*root, PropertyList::openStepFormat);
+        QVERIFY(!text);
+        QCOMPARE(text.error().code, Error::Code::UnknownFormat);
         QCOMPARE(log.errorsNaming(QStringLiteral("propertyListText(_:)")), 1);
     }
 
@@ -188,7 +191,7 @@ private slots:
     // JSON export gives the document its new file and name; every successful export marks it saved.
     void writeJson()
     {
-        auto document = Document::documentFromText(QStringLiteral("{\"b\": [1, 2.5, true], \"a\": \"x/y\"}"));
+        auto document = loaded(Document::documentFromText(QStringLiteral("{\"b\": [1, 2.5, true], \"a\": \"x/y\"}")));
         QVERIFY(document);
         const QString path = m_dir.filePath(QStringLiteral("a.json"));
         QVERIFY(ExportWriter::writeExport(path, ExportFormat::Json, *document));
@@ -214,7 +217,7 @@ private slots:
     {
         QFETCH(ExportFormat, format);
         QFETCH(bool, saved);
-        auto document = Document::documentFromText(QStringLiteral("{\"list\":[1,\"two\",3.5,false]}"));
+        auto document = loaded(Document::documentFromText(QStringLiteral("{\"list\":[1,\"two\",3.5,false]}")));
         QVERIFY(document);
         document->setSaved(false);
         const QString path = m_dir.filePath(QStringLiteral("a.export"));
@@ -268,7 +271,7 @@ private slots:
         QFETCH(QString, message);
         const QString source = m_dir.filePath(QStringLiteral("source.json"));
         QVERIFY(writeFile(source, json.toUtf8()));
-        auto document = Document::documentFromFile(source);
+        auto document = loaded(Document::documentFromFile(source));
         QVERIFY(document);
         document->setSaved(false);
         const QString path = m_dir.filePath(target);
@@ -423,9 +426,8 @@ private slots:
         QFETCH(bool, readBack);
         const OwnedTree root = treeFromText(json);
         QVERIFY(root);
-        QString why;
-        const auto exported = ExportWriter::exportBytes(root.get(), format, &why);
-        QVERIFY2(exported, qPrintable(why));
+        const auto exported = ExportWriter::exportBytes(root.get(), format);
+        QVERIFY2(exported, qPrintable(exported ? QString() : exported.error().message));
         QCOMPARE(*exported, expected);
         if (!readBack)
             return;
@@ -466,12 +468,14 @@ private slots:
         const bool infinite = reason.startsWith(QLatin1String("Invalid"));
         if (infinite)
             root->child(0)->setFloatValue(std::numeric_limits<double>::infinity());
-        QString why;
-        QVERIFY(!ExportWriter::exportBytes(root.get(), ExportFormat::Xml, &why));
-        QVERIFY2(why.startsWith(reason), qPrintable(why));
-        why.clear();
-        QCOMPARE(bool(ExportWriter::exportBytes(root.get(), ExportFormat::Yaml, &why)), !infinite);
-        QVERIFY(!ExportWriter::exportBytes(nullptr, ExportFormat::Yaml, &why));
+        const auto xml = ExportWriter::exportBytes(root.get(), ExportFormat::Xml);
+        QVERIFY(!xml);
+        QCOMPARE(xml.error().code, Error::Code::NotWritable);
+        QVERIFY2(xml.error().message.startsWith(reason), qPrintable(xml.error().message));
+        QCOMPARE(bool(ExportWriter::exportBytes(root.get(), ExportFormat::Yaml)), !infinite);
+        const auto nothing = ExportWriter::exportBytes(nullptr, ExportFormat::Yaml);
+        QVERIFY(!nothing);
+        QCOMPARE(nothing.error().code, Error::Code::NoContent);
     }
 
     // Each format's extensions, failure message and command-line name; names read back as their format.

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "model/Document.h"
 #include "model/JsonReader.h"
 #include "model/PipelinedParse.h"
@@ -36,7 +37,7 @@ class TestPipelinedParse : public QObject
     static OwnedTree buildOnOneThread(QByteArray text)
     {
         TreeBuilder builder;
-        if (JsonReader::parse(text, builder))
+        if (!JsonReader::parse(text, builder))
             return nullptr;
         return builder.finish();
     }
@@ -47,17 +48,17 @@ private slots:
         const QByteArray text = largeDocument();
         QByteArray pipelinedText = text;
         TreeBuilder builder;
-        QVERIFY(!PipelinedParse::parse(pipelinedText, builder));
+        QVERIFY(PipelinedParse::parse(pipelinedText, builder));
         const OwnedTree pipelined = builder.finish();
         const OwnedTree single = buildOnOneThread(text);
         QVERIFY(pipelined && single);
-        QCOMPARE(pipelined->jsonText(), single->jsonText());
+        QCOMPARE(pipelined->jsonText().value_or("?"), single->jsonText().value_or("!"));
         QCOMPARE(pipelined->description(), single->description());
 
         // And both agree with the plain value reader.
         const auto value = JsonReader::parseValue(text);
-        QVERIFY(std::holds_alternative<JsonValue>(value));
-        QVERIFY(*pipelined->jsonObject() == std::get<JsonValue>(value));
+        QVERIFY(value);
+        QVERIFY(*pipelined->jsonObject() == *value);
     }
 
     // A document cut anywhere fails with an error and leaves nothing behind (the sanitizer build checks the
@@ -66,10 +67,10 @@ private slots:
     {
         const QByteArray text = largeDocument();
         for (const qsizetype cut : {qsizetype(2) * 1024 * 1024 + 1, text.size() / 2 + 7, text.size() - 2}) {
-            ParseError error;
-            const auto document = Document::documentFromBytes(text.left(cut), &error);
-            QVERIFY(!document);
-            QVERIFY(!error.message.isEmpty());
+            Error error;
+            QVERIFY(!loaded(Document::documentFromBytes(text.left(cut)), &error));
+            // Cut inside a string, or between values.
+            QVERIFY(error.code == Error::Code::BadString || error.code == Error::Code::Syntax);
             QVERIFY(error.offset > 0 && error.offset <= cut);
         }
     }
@@ -79,8 +80,9 @@ private slots:
         QByteArray text = largeDocument();
         const qsizetype at = text.indexOf("\"id\":", text.size() / 2) + 5;
         text[at] = 't'; // "id":t23, not a literal
-        ParseError error;
-        QVERIFY(!Document::documentFromBytes(text, &error));
+        Error error;
+        QVERIFY(!loaded(Document::documentFromBytes(text), &error));
+        QCOMPARE(error.code, Error::Code::Syntax);
         QCOMPARE(error.offset, at);
         QCOMPARE(error.line, 1);
     }
@@ -90,8 +92,9 @@ private slots:
         QByteArray text = largeDocument();
         text.chop(1);
         text += ",\"deep\":" + QByteArray(2000, '[') + QByteArray(2000, ']') + "}";
-        ParseError error;
-        QVERIFY(!Document::documentFromBytes(text, &error));
+        Error error;
+        QVERIFY(!loaded(Document::documentFromBytes(text), &error));
+        QCOMPARE(error.code, Error::Code::TooDeep);
         QVERIFY(error.message.contains(QLatin1String("1024")));
     }
 };

@@ -6,15 +6,16 @@
 
 namespace {
 
-std::unique_ptr<Document> readRelaxed(const QByteArray& text, const QString& fileName, ParseError* error = nullptr)
+std::unique_ptr<Document> readRelaxed(const QByteArray& text, const QString& fileName, Error* error = nullptr)
 {
-    return Document::documentFromBytes(QByteArray(text.constData(), text.size()), error, Document::Reading::Relaxed,
-                                       fileName);
+    return loaded(
+        Document::documentFromBytes(QByteArray(text.constData(), text.size()), Document::Reading::Relaxed, fileName),
+        error);
 }
 
 QByteArray strictText(const QByteArray& json)
 {
-    const auto document = Document::documentFromBytes(json);
+    const auto document = loaded(Document::documentFromBytes(json));
     return document ? document->root()->jsonText().value_or("?") : QByteArray("not strict JSON: ") + json;
 }
 
@@ -77,7 +78,7 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(QByteArray, json);
         QFETCH(QString, readAs);
-        ParseError error;
+        Error error;
         const auto relaxed = readRelaxed(text, fileName, &error);
         QVERIFY2(relaxed, qPrintable(error.description()));
         QCOMPARE(Dialects::readAs(relaxed->readReport()), readAs);
@@ -129,7 +130,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(int, line);
         QFETCH(int, column);
-        ParseError error;
+        Error error;
         QVERIFY(!readRelaxed(text, fileName, &error));
         QVERIFY2(error.message.startsWith(message), qPrintable(error.description()));
         QCOMPARE(error.line, line);
@@ -148,7 +149,7 @@ private slots:
         QVERIFY(document);
         QCOMPARE(document->readReport().values, lines);
         QCOMPARE(document->root()->child(lines - 1)->child(0)->integerValue(), lines - 1);
-        ParseError error;
+        Error error;
         const qsizetype middle = text.indexOf('\n', text.size() / 2) + 1;
         text.insert(middle, "[1\n2]\n");
         QVERIFY(!readRelaxed(text, QStringLiteral("big.jsonl"), &error));
@@ -183,8 +184,8 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, warning);
         for (const auto reading : {Document::Reading::Strict, Document::Reading::Relaxed}) {
-            const auto document = Document::documentFromBytes(
-                text + (reading == Document::Reading::Relaxed ? "//" : ""), nullptr, reading);
+            const auto document = loaded(
+                Document::documentFromBytes(text + (reading == Document::Reading::Relaxed ? "//" : ""), reading));
             QVERIFY(document);
             QCOMPARE(Dialects::duplicateKeysWarning(document->readReport()), warning);
         }

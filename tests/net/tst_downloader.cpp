@@ -8,7 +8,6 @@
 #include <QTest>
 #include <memory>
 
-using Downloader::Answer;
 using Downloader::Method;
 using Rows = QList<QPair<QString, QString>>;
 using Sent = QList<QPair<QByteArray, QByteArray>>;
@@ -16,6 +15,22 @@ using Sent = QList<QPair<QByteArray, QByteArray>>;
 Q_DECLARE_METATYPE(Downloader::Method)
 
 namespace {
+
+// A judgement as the alert shows it: failed, its title and message, or the body.
+struct Answer
+{
+    bool failed = false;
+    QString title;
+    QString message;
+    QString text;
+};
+
+Answer answerOf(const Result<QString>& judged)
+{
+    if (judged)
+        return {false, {}, {}, *judged};
+    return {true, Downloader::alertTitle(judged.error()), judged.error().message, {}};
+}
 
 const QString errorSuffix = QStringLiteral(". Please check your URL and parameters.");
 
@@ -178,7 +193,7 @@ private slots:
         server.respond(status, reason, body, {{"Content-Type", "application/json"}});
         const auto reply = fetch(server.url());
         QVERIFY(reply->isFinished());
-        const Answer answer = Downloader::judge(*reply);
+        const Answer answer = answerOf(Downloader::judge(*reply));
         QCOMPARE(answer.failed, !title.isEmpty());
         QCOMPARE(answer.title, title);
         QCOMPARE(answer.message, message);
@@ -209,7 +224,7 @@ private slots:
         LogRecorder log;
         const auto reply = fetch(url);
         QVERIFY(reply->isFinished());
-        const Answer answer = Downloader::judge(*reply);
+        const Answer answer = answerOf(Downloader::judge(*reply));
         QVERIFY(answer.failed);
         QCOMPARE(answer.title, QStringLiteral("Request failed"));
         QVERIFY2(answer.message.startsWith(QStringLiteral("The request could not be completed: ")),
@@ -247,8 +262,9 @@ private slots:
         QFETCH(bool, hasBody);
         QFETCH(QString, title);
         LogRecorder log;
-        const Answer answer = Downloader::judge(error.isNull() ? std::nullopt : std::optional<QString>(error),
-                                                status ? std::optional<int>(status) : std::nullopt, body, hasBody);
+        const Answer answer =
+            answerOf(Downloader::judge(error.isNull() ? std::nullopt : std::optional<QString>(error),
+                                       status ? std::optional<int>(status) : std::nullopt, body, hasBody));
         QCOMPARE(answer.failed, !title.isEmpty());
         QCOMPARE(answer.title, title);
         QCOMPARE(answer.text, title.isEmpty() ? QString::fromUtf8(body) : QString());
@@ -282,7 +298,7 @@ private slots:
         server.respond(200, "OK", body);
         const auto reply = fetch(server.url());
         QVERIFY(reply->isFinished());
-        const Answer answer = Downloader::judge(*reply);
+        const Answer answer = answerOf(Downloader::judge(*reply));
         QVERIFY2(!answer.failed, qPrintable(answer.title));
         QCOMPARE(answer.text.size(), body.size());
         QVERIFY(answer.text == QString::fromLatin1(body));

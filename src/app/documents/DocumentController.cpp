@@ -172,14 +172,13 @@ void DocumentController::showLoadFailure()
 
 bool DocumentController::loadJSONString(const QString& text)
 {
-    ParseError error;
-    std::unique_ptr<Document> document = Document::documentFromText(text, &error);
+    Document::Loaded document = Document::documentFromText(text);
     if (!document) {
-        BW_LOG_ERROR("loadJSONString(_:)", error.description());
+        BW_LOG_ERROR("loadJSONString(_:)", document.error().description());
         showLoadFailure();
         return false;
     }
-    m_workspace.installDocument(std::move(document));
+    m_workspace.installDocument(std::move(*document));
     m_workspace.setDocumentIsBlank(false);
     updateWindowSubtitle();
     return true;
@@ -192,17 +191,17 @@ void DocumentController::openDocumentURL(const QString& path)
     const quint64 generation = ++m_loadGeneration;
     Document::loadDocumentAsync(
         path, this,
-        [this, path, generation](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+        [this, path, generation](Document::Loaded document) {
             if (generation != m_loadGeneration)
                 return; // a later open replaced this one
             setLoading(false);
             if (!document) {
-                BW_LOG_ERROR("openDocumentURL(_:)", error ? error->description() : QString());
+                BW_LOG_ERROR("openDocumentURL(_:)", document.error().description());
                 updateWindowSubtitle();
                 showLoadFailure();
                 return;
             }
-            if (installReadDocument(std::move(document), ReadSource::File, path))
+            if (installReadDocument(std::move(*document), ReadSource::File, path))
                 Settings::instance().addRecentDocument(QFileInfo(path).absoluteFilePath());
             else
                 updateWindowSubtitle();
@@ -212,14 +211,13 @@ void DocumentController::openDocumentURL(const QString& path)
 
 void DocumentController::loadClipboardText(const QString& text)
 {
-    ParseError error;
-    auto document = Document::documentFromText(text, &error, Document::Reading::Relaxed);
+    auto document = Document::documentFromText(text, Document::Reading::Relaxed);
     if (!document) {
-        BW_LOG_ERROR("loadJSONString(_:)", error.description());
+        BW_LOG_ERROR("loadJSONString(_:)", document.error().description());
         showLoadFailure();
         return;
     }
-    installReadDocument(std::move(document), ReadSource::Clipboard);
+    installReadDocument(std::move(*document), ReadSource::Clipboard);
 }
 
 void DocumentController::setLoading(bool loading)

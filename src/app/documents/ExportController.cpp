@@ -49,9 +49,8 @@ QString ExportController::helperProgram() const
 
 bool ExportController::startHelperExport(const QString& path, ExportFormat format)
 {
-    QString why;
     TreeNode* root = m_workspace.root();
-    const auto json = root ? root->jsonText(&why) : std::nullopt;
+    const auto json = root ? root->jsonText() : Result<QByteArray>(Error(Error::Code::NoContent, QString()));
     auto* runner = new ExportRunner(helperProgram(), this);
     auto fail = [this, format, runner](const QString& reason) {
         BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
@@ -61,7 +60,7 @@ bool ExportController::startHelperExport(const QString& path, ExportFormat forma
         return false;
     };
     if (!json)
-        return fail(why);
+        return fail(json.error().message);
 
     auto* progress = new QProgressDialog(tr("Exporting %1…").arg(ExportFormats::displayName(format)), tr("Cancel"), 0,
                                          0, &m_workspace.window());
@@ -78,22 +77,22 @@ bool ExportController::startHelperExport(const QString& path, ExportFormat forma
         progress->deleteLater();
         emit exportFinished(false);
     });
-    connect(runner, &ExportRunner::finished, this, [=, this](bool ok, const QString& reason) {
+    connect(runner, &ExportRunner::finished, this, [=, this](const Result<void>& result) {
         progress->disconnect(runner);
         progress->deleteLater();
         runner->deleteLater();
-        if (!ok) {
-            BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
+        if (!result) {
+            BW_LOG_ERROR("writeExport(to:format:document:page:)", result.error().message);
             ExportWriter::presentFailure(format);
         } else if (document && generation == TreeNode::treeGeneration() && ExportWriter::marksSaved(format)) {
             // The JSON itself was not written: the document keeps its file, or still has none.
             document->setSaved(true);
         }
-        emit exportFinished(ok);
+        emit exportFinished(result.ok());
     });
-    if (!runner->start(*json, format, path, &why)) {
+    if (auto started = runner->start(*json, format, path); !started) {
         progress->deleteLater();
-        return fail(why);
+        return fail(started.error().message);
     }
     return true;
 }

@@ -130,14 +130,14 @@ void DownloadController::downloadFromWebRequest()
     QNetworkReply* reply = Downloader::send(*m_network, Downloader::makeRequest(*url, rows), method);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
-        if (const auto failure = Downloader::judgeHead(*reply)) {
-            finishDownload(*failure, nullptr);
+        if (const auto head = Downloader::judgeHead(*reply); !head) {
+            finishDownload(head.error());
             return;
         }
         QByteArray body = reply->readAll();
         // A body that is not UTF-8 is not read as another encoding.
         if (!QByteArrayView(body).isValidUtf8()) {
-            finishDownload(Downloader::emptyResponse(), nullptr);
+            finishDownload(Downloader::emptyResponse());
             return;
         }
         // Building the tree of a large body takes a while: it happens on a worker thread, and isDownloading
@@ -146,29 +146,28 @@ void DownloadController::downloadFromWebRequest()
         const QString fileName = reply->url().fileName();
         Document::documentFromBytesAsync(
             std::move(body), this,
-            [this, fileName](std::unique_ptr<Document> document, std::optional<ParseError> error) {
+            [this, fileName](Document::Loaded document) {
                 if (!document) {
-                    BW_LOG_ERROR("downloadFromWebRequest(_:)", error ? error->description() : QString());
-                    finishDownload(Downloader::notValidJson(), nullptr);
+                    BW_LOG_ERROR("downloadFromWebRequest(_:)", document.error().description());
+                    finishDownload(Downloader::notValidJson());
                     return;
                 }
-                finishDownload({}, std::move(document), fileName);
+                finishDownload(std::move(document), fileName);
             },
             Document::Reading::Relaxed, fileName);
     });
 }
 
-void DownloadController::finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document,
-                                 const QString& fileName)
+void DownloadController::finishDownload(Document::Loaded download, const QString& fileName)
 {
     setIsDownloading(false);
-    if (!document) {
-        Alerts::present({failure.title, failure.message, Alert::Style::Critical});
+    if (!download) {
+        Alerts::present({Downloader::alertTitle(download.error()), download.error().message, Alert::Style::Critical});
         closeDownloadPopover();
         emit downloadHandled();
         return;
     }
-    auto pending = std::make_shared<std::unique_ptr<Document>>(std::move(document));
+    auto pending = std::make_shared<std::unique_ptr<Document>>(std::move(*download));
     auto replace = [this, pending, fileName] {
         m_documents.installReadDocument(std::move(*pending), DocumentController::ReadSource::Download, fileName);
         closeDownloadPopover();

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "model/Document.h"
 #include "net/Downloader.h"
 
 #include <QList>
 #include <QObject>
 #include <memory>
 
-class Document;
 class DocumentController;
 class DownloaderPopover;
 class HeaderEntry;
@@ -41,8 +41,7 @@ signals:
 private:
     void setIsDownloading(bool downloading);
     void closeDownloadPopover();
-    void finishDownload(const Downloader::Answer& failure, std::unique_ptr<Document> document,
-                        const QString& fileName = {});
+    void finishDownload(Document::Loaded download, const QString& fileName = {});
 
     Workspace& m_workspace;
     DocumentController& m_documents;

@@ -29,10 +29,7 @@ EditorController::EditorController(Workspace& workspace, OutlineController& outl
     m_pusher = new ContentPusher([this] { return m_workspace.root(); }, this);
     m_pageEdits = new PageEditReader(
         *m_pusher, [this] { return m_workspace.root(); },
-        [this](std::unique_ptr<Document> document, std::optional<ParseError> error) {
-            readPageText(std::move(document), std::move(error));
-        },
-        this);
+        [this](Document::Loaded read) { readPageText(std::move(read)); }, this);
     // A push replaces whatever text the page held, and with it the error about that text.
     connect(m_pusher, &ContentPusher::pushed, this, [this] {
         if (m_pusher->pageHoldsDocument())
@@ -174,15 +171,15 @@ void EditorController::contentChanged(const QJsonValue& content)
     m_pageEdits->receive(QStringLiteral("contentChanged"), QJsonObject{{QStringLiteral("content"), content}});
 }
 
-void EditorController::readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error)
+void EditorController::readPageText(Document::Loaded read)
 {
-    if (document) {
-        applyPageTree(document->takeRoot());
+    if (read) {
+        applyPageTree((*read)->takeRoot());
         return;
     }
     // What was typed is not JSON (yet): the tree and the page stay as they are, and the line under the page says
     // where and why.
-    const ParseError refused = error.value_or(ParseError{});
+    const Error& refused = read.error();
     BW_LOG_WARNING("contentChanged(_:)", refused.description());
     setJsonError(QStringLiteral("Line %1, column %2: %3").arg(refused.line).arg(refused.column).arg(refused.message));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/EditorPage.h"
-#include "model/ParseError.h"
+#include "model/Document.h"
 #include "model/TreeNode.h"
 
 #include <QJsonValue>
@@ -13,7 +13,6 @@
 #include <optional>
 
 class ContentPusher;
-class Document;
 class OutlineController;
 class PageEditReader;
 class QWebEngineView;
@@ -69,7 +68,7 @@ private:
     void setupWebview();
     void webViewDidFinish(bool ok);
     void setJsonError(const QString& error);
-    void readPageText(std::unique_ptr<Document> document, std::optional<ParseError> error);
+    void readPageText(Document::Loaded read);
     void applyPageTree(OwnedTree root);
 
     Workspace& m_workspace;

@@ -142,7 +142,8 @@ void JqController::startJQ(const QString& filter)
                QStringLiteral("Error: bundled jq binary 'jq' is missing."));
         return;
     }
-    const auto text = m_workspace.root() ? m_workspace.root()->jsonText() : std::nullopt;
+    const auto text = m_workspace.root() ? m_workspace.root()->jsonText()
+                                         : Result<QByteArray>(Error(Error::Code::NoContent, QString()));
     if (!text) {
         failJQ(QStringLiteral("Could not serialize current document for jq"),
                QStringLiteral("Could not serialize current document"),
@@ -155,7 +156,8 @@ void JqController::startJQ(const QString& filter)
         connect(m_jqRun, &JqRun::finished, this, &JqController::jqFinished);
     }
     panel->setRunning(true);
-    m_jqRun->start(program, filter, *text);
+    // Never busy: a run still going made the filter wait above.
+    static_cast<void>(m_jqRun->start(program, filter, *text));
 }
 
 void JqController::stopJQ()
@@ -171,25 +173,26 @@ void JqController::jqFinished(const JqRun::Outcome& outcome)
 {
     JqPanel* panel = jqPanel();
     panel->setRunning(false);
-    const bool succeeded = outcome.started && outcome.status == 0 && outcome.reason == 1;
+    const bool succeeded = outcome.succeeded();
     if (std::exchange(m_jqStopRequested, false) && !succeeded) {
         // The user ended the run: nothing went wrong, and there is no result to show.
         panel->resultView()->setText(QString());
         m_hasJQError = false;
             setJQmessageColor(kGray);
         setJQmessage(QStringLiteral("Stopped"));
-    } else if (!outcome.started) {
-        failJQ(QStringLiteral("Failed to run jq: ") + outcome.startError, QStringLiteral("Failed to run jq"),
-               QStringLiteral("Error launching jq: ") + outcome.startError);
+    } else if (outcome.ended == ChildProcess::Ended::NotStarted) {
+        failJQ(QStringLiteral("Failed to run jq: ") + outcome.systemError, QStringLiteral("Failed to run jq"),
+               QStringLiteral("Error launching jq: ") + outcome.systemError);
     } else if (succeeded) {
         panel->resultView()->setText(QByteArrayView(outcome.output).isValidUtf8() ? outcome.output : QByteArray());
         setHasJQError(false);
     } else {
         const QString errors = decodeUtf8(outcome.errors);
-        BW_LOG_ERROR("executeJQ(_:)", QStringLiteral("jq exited with status %1 (reason %2): %3")
-                                          .arg(outcome.status)
-                                          .arg(outcome.reason)
-                                          .arg(errors));
+        // The log says "reason 1" for an exit and "reason 2" for a signal.
+        const int reason = outcome.ended == ChildProcess::Ended::Crashed ? 2 : 1;
+        BW_LOG_ERROR(
+            "executeJQ(_:)",
+            QStringLiteral("jq exited with status %1 (reason %2): %3").arg(outcome.status).arg(reason).arg(errors));
         panel->resultView()->setText(
             errors.isEmpty() ? QStringLiteral("jq exited with status %1 and no output.").arg(outcome.status) : errors);
         setHasJQError(true);
