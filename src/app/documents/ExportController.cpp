@@ -1,6 +1,6 @@
 #include "app/documents/ExportController.h"
 
-#include "app/ExportRunner.h"
+#include "app/documents/ExportRunner.h"
 #include "app/Prompts.h"
 #include "app/Workspace.h"
 #include "app/MainWindow.h"

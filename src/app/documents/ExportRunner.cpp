@@ -1,4 +1,4 @@
-#include "app/ExportRunner.h"
+#include "app/documents/ExportRunner.h"
 
 #include <QDir>
 #include <QFileInfo>
