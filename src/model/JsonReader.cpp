@@ -573,7 +573,9 @@ std::optional<ParseError> parse(QByteArray& utf8, Handler& handler, std::vector<
                 handler.settle(ok);
         }
     } settler{handler};
-    if (auto error = parser.allocate(size_t(size), size_t(maxDepth)))
+    // The walk below enforces maxDepth itself; simdjson counts one level more for the same document (its
+    // development checks, on in debug builds, stop the program at its own limit instead of failing).
+    if (auto error = parser.allocate(size_t(size), size_t(maxDepth) + 1))
         return errorAt(utf8, 0, messageFor(error));
     ondemand::document document;
     if (auto error = parser.iterate(input).get(document)) {
