@@ -13,8 +13,6 @@
 #include "model/Alerts.h"
 #include "model/Dialect.h"
 #include "model/Log.h"
-#include "model/Notifications.h"
-#include "model/SearchSettings.h"
 #include "model/Settings.h"
 #include "newsletter/MailingListManager.h"
 
@@ -59,12 +57,10 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent), m_window(std::make_
     m_updater->start();
 
     // The filter settings start from this controller's initial state.
-    SearchSettings& settings = SearchSettings::current();
-    settings.text.clear();
-    settings.caseSensitive = m_searchCaseSensitive;
-    settings.regularExpression = m_searchRegularExpressions;
-    settings.rowIcons = m_showRowIcons;
-    TreeNode::compileSearchExpression();
+    m_searchSettings.caseSensitive = m_searchCaseSensitive;
+    m_searchSettings.regularExpression = m_searchRegularExpressions;
+    m_searchSettings.rowIcons = m_showRowIcons;
+    m_searchSettings.compileExpression();
 
     connectWindow();
     if (qApp)
@@ -82,7 +78,8 @@ AppDelegate::~AppDelegate()
         QObject::disconnect(child, nullptr, this, nullptr);
     // An outline editor still open commits its text as the window goes; the change must not reach a
     // controller whose window is half gone.
-    QObject::disconnect(Notifications::instance(), nullptr, this, nullptr);
+    if (m_document)
+        QObject::disconnect(m_document.get(), nullptr, this, nullptr);
     m_window.reset();
     // The outline and the history refer into the document's tree; let go of it before the tree is freed.
     m_outlineModel->setRoot(nullptr);
@@ -208,10 +205,7 @@ void AppDelegate::applicationDidFinishLaunching()
         m_documentIsBlank = true;
     updateWindowSubtitle();
 
-    auto* notifications = Notifications::instance();
-    connect(notifications, &Notifications::treeDataChanged, this, &AppDelegate::treeDataChanged);
-    connect(notifications, &Notifications::savedStatusChanged, this, &AppDelegate::updateWindowSubtitle);
-    connect(notifications, &Notifications::reloadCurrentRow, this, &AppDelegate::reloadCurrentRow);
+    listenToDocument();
     // The timed first push. The page also gets the text when it has finished loading, so this one goes out
     // only when that has not happened: pushing again would throw away what the user typed meanwhile.
     QTimer::singleShot(2000, this, [this] { m_pusher->requestIfBehind(); });
@@ -274,6 +268,8 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     // The old tree stays alive until the outline and the selection have let go of it.
     std::unique_ptr<Document> old = std::move(m_document);
     m_document = std::move(document);
+    if (m_launched)
+        listenToDocument();
     m_window->statusNotice()->clear();
     m_undo->reset(m_document.get());
     showTree(m_document ? m_document->root() : nullptr);
@@ -282,8 +278,21 @@ void AppDelegate::installDocument(std::unique_ptr<Document> document)
     updateWebviewContent();
 }
 
+void AppDelegate::listenToDocument()
+{
+    // Once launched, the controller hears from the document it shows, which relays whichever tree it holds.
+    if (!m_document)
+        return;
+    Document* document = m_document.get();
+    connect(document, &Document::treeDataChanged, this, &AppDelegate::treeDataChanged, Qt::UniqueConnection);
+    connect(document, &Document::savedStatusChanged, this, &AppDelegate::updateWindowSubtitle, Qt::UniqueConnection);
+    connect(document, &Document::reloadCurrentRow, this, &AppDelegate::reloadCurrentRow, Qt::UniqueConnection);
+}
+
 void AppDelegate::showTree(TreeNode* root)
 {
+    if (root)
+        root->setSearchSettings(&m_searchSettings);
     m_pusher->treeReplaced();
     if (m_currentNode)
         m_currentNode->setSelected(false);

@@ -6,6 +6,7 @@
 #include "jq/JqRun.h"
 #include "model/Document.h"
 #include "model/ExportFormat.h"
+#include "model/SearchSettings.h"
 #include "net/Downloader.h"
 
 #include <QColor>
@@ -311,6 +312,8 @@ private:
     void setupOutlineContextMenu();
     void setupSearchMenu();
     void installDocument(std::unique_ptr<Document> document);
+    // Connects the document's notifications (those of whichever tree it holds) to this controller.
+    void listenToDocument();
     // Points the outline at `root`, dropping the selection. The caller keeps the old tree alive until then,
     // since the outline and the selection still point into it.
     void showTree(TreeNode* root);
@@ -357,6 +360,8 @@ private:
     UndoHistory* m_undo = nullptr;
     std::unique_ptr<Prompts> m_dialogPrompts;
     Prompts* m_prompts = nullptr;
+    // The search the outline's trees follow; declared before the document, whose trees point at it.
+    SearchSettings m_searchSettings;
     std::unique_ptr<Document> m_document;
     TreeNode* m_currentNode = nullptr;
     QString m_currentPath;

@@ -196,8 +196,10 @@ bool AppDelegate::startHelperExport(const QString& path, ExportFormat format)
     progress->setAutoClose(false);
     progress->setAutoReset(false);
     const QPointer<Document> document = m_document.get();
-    // Edits made while the child writes are not in the file, so they must keep the document unsaved.
-    const qint64 generation = TreeNode::treeGeneration();
+    // Edits made while the child writes (or another tree put in the document) are not in the file, so they must
+    // keep the document unsaved.
+    const TreeNode* root = m_document->root();
+    const qint64 generation = root->treeGeneration();
     connect(progress, &QProgressDialog::canceled, runner, [runner, progress, this] {
         runner->cancel();
         runner->deleteLater();
@@ -211,7 +213,8 @@ bool AppDelegate::startHelperExport(const QString& path, ExportFormat format)
         if (!ok) {
             BW_LOG_ERROR("writeExport(to:format:document:page:)", reason);
             ExportWriter::presentFailure(format);
-        } else if (document && generation == TreeNode::treeGeneration() && ExportWriter::marksSaved(format)) {
+        } else if (document && document->root() == root && root->treeGeneration() == generation &&
+                   ExportWriter::marksSaved(format)) {
             // The JSON itself was not written: the document keeps its file, or still has none.
             document->setSaved(true);
         }

@@ -9,7 +9,6 @@
 #include "model/EditStep.h"
 #include "model/Log.h"
 #include "model/NodePath.h"
-#include "model/SearchSettings.h"
 #include "model/TreeNode.h"
 
 #include <QClipboard>
@@ -71,7 +70,7 @@ void AppDelegate::setShowRowIcons(bool on)
     if (m_showRowIcons == on)
         return;
     m_showRowIcons = on;
-    SearchSettings::current().rowIcons = on;
+    m_searchSettings.rowIcons = on;
     m_outlineModel->reloadAll();
     emit ShowRowIconsChanged();
 }

@@ -6,9 +6,7 @@
 #include "app/OutlineModel.h"
 #include "app/SearchField.h"
 #include "model/Log.h"
-#include "model/SearchSettings.h"
 #include "model/Settings.h"
-#include "model/TreeNode.h"
 
 #include <QMenu>
 
@@ -26,7 +24,7 @@ void AppDelegate::setSearchPredicateCaseSensitive(bool on)
     if (m_searchCaseSensitive == on)
         return;
     m_searchCaseSensitive = on;
-    SearchSettings::current().caseSensitive = on;
+    m_searchSettings.caseSensitive = on;
     searchOptionsChanged();
     emit SearchPredicateCaseSensitiveChanged();
 }
@@ -36,14 +34,14 @@ void AppDelegate::setSearchPredicateRegularExpressions(bool on)
     if (m_searchRegularExpressions == on)
         return;
     m_searchRegularExpressions = on;
-    SearchSettings::current().regularExpression = on;
+    m_searchSettings.regularExpression = on;
     searchOptionsChanged();
     emit SearchPredicateRegularExpressionsChanged();
 }
 
 void AppDelegate::searchPredicateChanged()
 {
-    SearchSettings::current().text = m_searchValue;
+    m_searchSettings.text = m_searchValue;
     searchOptionsChanged();
 }
 
@@ -56,7 +54,7 @@ void AppDelegate::searchOptionsChanged()
 
 void AppDelegate::validateSearchRegex()
 {
-    const std::optional<QString> message = TreeNode::compileSearchExpression();
+    const std::optional<QString> message = m_searchSettings.compileExpression();
     const QString error = message ? *message : QString();
     m_window->searchField()->showError(message ? QStringLiteral("Invalid regex: ") + *message : QString());
     if (m_searchError == error && m_searchError.isNull() == error.isNull())

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QSaveFile>
+#include <QThread>
 #include <QThreadPool>
 
 namespace {
@@ -110,7 +111,7 @@ std::unique_ptr<Document> Document::fromUtf8(QByteArray& utf8, ParseError* error
         strictFailure = PipelinedParse::parse(utf8, builder);
         if (!strictFailure) {
             document->m_report.duplicateKeys = builder.duplicateKeys();
-            document->m_root = builder.finish();
+            document->setRoot(builder.finish());
         }
     }
     if (strictFailure && reading == Reading::Strict)
@@ -119,7 +120,7 @@ std::unique_ptr<Document> Document::fromUtf8(QByteArray& utf8, ParseError* error
         auto read = RelaxedReader::read(utf8, hint);
         if (auto* failure = std::get_if<ParseError>(&read))
             return fail(*failure);
-        document->m_root = std::move(std::get<RelaxedReader::Result>(read).root);
+        document->setRoot(std::move(std::get<RelaxedReader::Result>(read).root));
         document->m_report = std::get<RelaxedReader::Result>(read).report;
     }
     // The text is no longer needed; free it before the tree is handed on.
@@ -246,7 +247,38 @@ void Document::setSaved(bool saved)
     if (saved)
         m_report.dialect = Dialect::Json;
     emit savedChanged(saved);
-    Notifications::instance()->postSavedStatusChanged();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        emit savedStatusChanged();
+        return;
+    }
+    // Posted to the application object, which lives on the main thread; the document may be gone by then.
+    QMetaObject::invokeMethod(
+        app,
+        [document = QPointer<Document>(this)] {
+            if (document)
+                emit document->savedStatusChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+void Document::setRoot(OwnedTree root)
+{
+    if (m_root)
+        QObject::disconnect(&m_root->notifications(), nullptr, this, nullptr);
+    m_root = std::move(root);
+    if (!m_root)
+        return;
+    Notifications* notifications = &m_root->notifications();
+    connect(notifications, &Notifications::treeDataChanged, this, &Document::treeDataChanged);
+    connect(notifications, &Notifications::reloadCurrentRow, this, &Document::reloadCurrentRow);
+}
+
+OwnedTree Document::takeRoot()
+{
+    if (m_root)
+        QObject::disconnect(&m_root->notifications(), nullptr, this, nullptr);
+    return std::move(m_root);
 }
 
 Document::SaveResult Document::save()

@@ -1,5 +1,6 @@
 #include "model/NodeStore.h"
 
+#include "model/Notifications.h"
 #include "model/TreeNode.h"
 #include "model/Utf8.h"
 
@@ -33,6 +34,14 @@ bool isAscii(std::string_view text)
 } // namespace
 
 NodeStore::NodeStore() = default;
+
+Notifications& NodeStore::notifications()
+{
+    // Made on first use: most trees (the command line's, those read and dropped on a worker) never need one.
+    if (!m_notifications)
+        m_notifications = std::make_unique<Notifications>();
+    return *m_notifications;
+}
 
 NodeStore::~NodeStore()
 {

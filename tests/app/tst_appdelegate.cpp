@@ -836,16 +836,18 @@ private slots:
         QVERIFY(s.prompts.unexpected.isEmpty());
     }
 
-    // The model's notifications: a reload without a selection is harmless, a data change marks the edit.
+    // The notifications of the document's tree: a reload without a selection is harmless, a data change marks the
+    // edit.
     void notifications()
     {
         Session s;
         QVERIFY(s.delegate.loadJSONString(kFruits));
         s.delegate.TheDocument()->setSaved(true);
-        Notifications::instance()->postReloadCurrentRow();
+        Notifications& notifications = s.delegate.TheDocument()->root()->notifications();
+        notifications.postReloadCurrentRow();
         QCOMPARE(s.model()->rowCount(), 8);
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled"));
-        Notifications::instance()->postTreeDataChanged();
+        notifications.postTreeDataChanged();
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
     }
 };

@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "model/Alerts.h"
-#include "model/Notifications.h"
 #include "model/Settings.h"
 
 #include <QDir>
@@ -16,14 +15,14 @@
 
 namespace {
 
-// Counts "SavedStatusChanged" posts and those that arrived off the main thread (connected directly).
+// Counts a document's savedStatusChanged posts and those that arrived off the main thread (connected directly).
 struct SavedStatusRecorder
 {
-    SavedStatusRecorder()
+    explicit SavedStatusRecorder(Document* document)
     {
         QThread* mainThread = QCoreApplication::instance()->thread();
         connection = QObject::connect(
-            Notifications::instance(), &Notifications::savedStatusChanged, Notifications::instance(),
+            document, &Document::savedStatusChanged, document,
             [this, mainThread] {
                 ++count;
                 offMainThread += QThread::currentThread() != mainThread;
@@ -119,7 +118,7 @@ private slots:
     {
         auto document = Document::documentFromText(QStringLiteral("{}"));
         QVERIFY(document);
-        SavedStatusRecorder recorder;
+        SavedStatusRecorder recorder(document.get());
         document->setSaved(false);
         document->setSaved(false);
         QCOMPARE(recorder.count.load(), 2);
@@ -198,7 +197,7 @@ private slots:
         QFile before(path);
         QVERIFY(before.open(QIODevice::ReadOnly));
         const QByteArray original = readFile(path);
-        SavedStatusRecorder recorder;
+        SavedStatusRecorder recorder(document.get());
         QCOMPARE(document->save(), Document::SaveResult::Saved);
         QCOMPARE(readFile(path), QByteArray(R"({"A":{"c":false,"z":null},"a":"x\/y","b":[1,2.5,1000]})"));
         // A new file replaced the old one: a reader of the old file still sees all of it.
@@ -249,7 +248,7 @@ private slots:
         document->setSaved(savedBefore);
         const QStringList recentBefore = Settings::instance().recentDocuments();
         QSignalSpy saveAs(document.get(), &Document::saveAsRequested);
-        SavedStatusRecorder recorder;
+        SavedStatusRecorder recorder(document.get());
 
         const bool noFile = failure.isEmpty();
         QCOMPARE(document->save(), noFile ? Document::SaveResult::NeedsSaveAs : Document::SaveResult::Failed);

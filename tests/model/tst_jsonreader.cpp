@@ -73,13 +73,6 @@ class TestJsonReader : public QObject
 {
     Q_OBJECT
 private slots:
-    // No search outlives the test that set it.
-    void cleanup()
-    {
-        SearchSettings::current().text.clear();
-        TreeNode::compileSearchExpression();
-    }
-
     // Numbers are integers whenever their value is an integer in 64 bits, whatever their form, and the nearest
     // double otherwise; booleans are never numbers. Strings and names arrive exactly as written, escapes decoded;
     // a leading U+FEFF inside a string is content. The tree reads alike.
@@ -236,12 +229,16 @@ private slots:
             QCOMPARE(written(*value), std::optional<QByteArray>(text));
             QVERIFY(root->jsonObject() == *value);
             QVERIFY(root->description().contains(QStringLiteral("needle")));
-            // Filtering reaches the bottom: the only leaf matches, so every level keeps its one child.
-            SearchSettings::current().text = QStringLiteral("needle");
-            TreeNode::compileSearchExpression();
+            // Filtering reaches the bottom: the only leaf matches, so every level keeps its one child and is listed.
+            SearchSettings search;
+            search.text = QStringLiteral("needle");
+            root->setSearchSettings(&search);
             QCOMPARE(root->filteredChildren().size(), std::size_t(1));
-            QCOMPARE(FilterPass::run(root, NodeMatcher()), std::size_t(depth + 1));
-            cleanup();
+            std::vector<TreeNode*> rows;
+            QCOMPARE(FilterPass::run(root, NodeMatcher(search), &rows), std::size_t(depth + 1));
+            QCOMPARE(rows.size(), std::size_t(depth));
+            QVERIFY(rows.back() == leaf);
+            root->setSearchSettings(nullptr);
         }
     }
 
