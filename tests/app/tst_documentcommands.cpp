@@ -497,9 +497,17 @@ private slots:
                  (python.readAllStandardOutput() + python.readAllStandardError()).constData());
     }
 
-    // An edit made while the property list is being written is not in the file: the document stays unsaved.
+    // An edit made while the property list is being written, in the outline or as text typed in the page (which
+    // puts another tree in the document), is not in the file: the document stays unsaved.
+    void editDuringPropertyListExport_data()
+    {
+        QTest::addColumn<bool>("inPage");
+        QTest::newRow("outline") << false;
+        QTest::newRow("page") << true;
+    }
     void editDuringPropertyListExport()
     {
+        QFETCH(bool, inPage);
         LaunchedApp app;
         app.delegate.setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
         QTemporaryDir dir;
@@ -507,7 +515,11 @@ private slots:
         app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("out.plist")));
         QSignalSpy finished(&app.delegate, &AppDelegate::exportFinished);
         runExport(app.delegate, ExportFormat::PlistXml);
-        app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
+        if (inPage)
+            app.delegate.contentChanged(QJsonValue(QStringLiteral("{\"a\":2}")));
+        else
+            app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
+        QCOMPARE(app.document()->root()->child(0)->leafValueText(), QStringLiteral("2"));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kExportTimeout);
         QCOMPARE(finished.first().first().toBool(), true);
         QVERIFY(!app.document()->saved());
