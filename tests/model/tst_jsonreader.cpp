@@ -193,20 +193,6 @@ private slots:
         QCOMPARE(documentError.offset, offset);
     }
 
-    // The byte-order mark picks the encoding (UTF-8 without one, see values). Content survives exactly.
-    void encodings()
-    {
-        const QString text = QStringLiteral("{\"cl\u00E9\":[\"caf\u00E9 \u20AC \U0001F600\",1]}");
-        const JsonValue expected(JsonValue::Object{
-            {QStringLiteral("cl\u00E9"), JsonValue::Array{QStringLiteral("caf\u00E9 \u20AC \U0001F600"), 1}}});
-        for (const auto encoding : {QStringConverter::Utf8, QStringConverter::Utf16LE, QStringConverter::Utf16BE,
-                                    QStringConverter::Utf32LE, QStringConverter::Utf32BE}) {
-            const auto document = Document::documentFromBytes(encoded(text, encoding));
-            QVERIFY2(document && *document->root()->jsonObject() == expected,
-                     QStringConverter::nameForEncoding(encoding));
-        }
-    }
-
     // A document exactly at the nesting limit is read, and everything the views do with it works.
     void depthAtLimit()
     {
