@@ -269,9 +269,11 @@ void Document::setRoot(OwnedTree root)
     m_root = std::move(root);
     if (!m_root)
         return;
+    // Relayed on the editing thread, whichever thread the document belongs to: one made on a worker only to
+    // carry its tree (text typed in the page) never moves to the main thread.
     Notifications* notifications = &m_root->notifications();
-    connect(notifications, &Notifications::treeDataChanged, this, &Document::treeDataChanged);
-    connect(notifications, &Notifications::reloadCurrentRow, this, &Document::reloadCurrentRow);
+    connect(notifications, &Notifications::treeDataChanged, this, &Document::treeDataChanged, Qt::DirectConnection);
+    connect(notifications, &Notifications::reloadCurrentRow, this, &Document::reloadCurrentRow, Qt::DirectConnection);
 }
 
 OwnedTree Document::takeRoot()

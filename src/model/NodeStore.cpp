@@ -37,7 +37,7 @@ NodeStore::NodeStore() = default;
 
 Notifications& NodeStore::notifications()
 {
-    // Made on first use: most trees (the command line's, those read and dropped on a worker) never need one.
+    // Made on first use: a tree nobody edits or listens to (an archive decoded, a value converted) needs none.
     if (!m_notifications)
         m_notifications = std::make_unique<Notifications>();
     return *m_notifications;

@@ -167,7 +167,8 @@ public:
 
     // --- The tree's own state, the same from every node of the tree (kept in its store) ---
 
-    // Advances with every edit of this tree, and only then.
+    // Advances with every edit of this tree (and when taking back an edit swaps it out of its document), never
+    // with another tree's.
     qint64 treeGeneration() const;
     void advanceTreeGeneration();
     // What every edit does once the tree has changed: a new generation, then TreeDataChanged.

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "model/Alerts.h"
+#include "model/Notifications.h"
 #include "model/Settings.h"
 
 #include <QDir>
@@ -152,6 +153,7 @@ private slots:
             if (content.contains("null")) {
                 QVERIFY(document && !error);
                 QCOMPARE(document->thread(), mainThread);
+                QCOMPARE(document->root()->notifications().thread(), mainThread);
                 QVERIFY(document->saved());
                 QCOMPARE(document->name(), std::optional<QString>(QStringLiteral("async.json")));
             } else {

@@ -214,7 +214,10 @@ private slots:
             QCOMPARE(root->jsonText(), std::optional<QByteArray>(text));
             QCOMPARE(written(*value), std::optional<QByteArray>(text));
             QVERIFY(root->jsonObject() == *value);
-            QVERIFY(root->description().contains(QStringLiteral("needle")));
+            const QString described = text == arrays
+                                          ? QString(depth, '[') + "needle" + QString(depth, ']')
+                                          : QString("{k = ").repeated(depth) + "needle" + QString(depth, '}');
+            QCOMPARE(root->description(), "root = " + described);
             // Filtering reaches the bottom: the only leaf matches, so every level keeps its one child and is listed.
             SearchSettings search;
             search.text = QStringLiteral("needle");

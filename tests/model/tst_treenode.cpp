@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "model/EditStep.h"
 #include "model/FilterPass.h"
 #include "model/Log.h"
 #include "model/NodeMatcher.h"
@@ -263,13 +264,19 @@ private slots:
         setSearch(search, QString());
         QCOMPARE(o->valueLabel() + root->valueLabel(), QStringLiteral("(2 items)(2 items)"));
 
-        // The document relays whichever tree it holds.
+        // The document relays whichever tree it holds, also when taking back an edit swaps its trees.
         OwnedTree taken = document->takeRoot();
         document->setRoot(treeFromText(QStringLiteral("[1]")));
-        taken->child(1)->insertNewChild(-1);
-        QCOMPARE(relayed.count(), 2);
+        TreeReplacementStep step(document.get(), std::move(taken));
+        root->child(1)->insertNewChild(-1);
         document->root()->child(0)->setValueLabel(QStringLiteral("2"));
         QCOMPARE(relayed.count(), 3);
+        step.undo();
+        QCOMPARE(document->root(), root);
+        QCOMPARE(relayed.count(), 4);
+        step.redo();
+        root->child(1)->insertNewChild(-1);
+        QCOMPARE(relayed.count(), 5);
     }
 
     // Every edit, a leaf-to-leaf kind change included, makes the edited node's and its ancestors' cached
