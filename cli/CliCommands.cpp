@@ -132,14 +132,15 @@ void appendLine(std::string& out, std::string_view path, const TreeNode* node, q
     out += '\n';
 }
 
-int tree(const QString& file, bool filtering, Document::Reading reading, PathStyle style)
+int tree(const QString& file, const SearchSettings& search, Document::Reading reading, PathStyle style)
 {
     const auto document = load(file, reading);
     if (!document)
         return kInvalidDocument;
     TreeNode* root = document->root();
+    const bool filtering = !search.text.isEmpty();
     if (filtering)
-        FilterPass::run(root, NodeMatcher());
+        FilterPass::run(root, NodeMatcher(search));
     auto shown = [filtering](const TreeNode* node) -> qsizetype {
         return filtering ? FilterPass::keptChildCount(node) : node->childCount();
     };
@@ -246,7 +247,7 @@ int run(const QStringList& arguments)
 
     QString file;
     PathStyle style = PathStyle::Outline;
-    SearchSettings& settings = SearchSettings::current();
+    SearchSettings settings;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--search")) {
@@ -273,11 +274,11 @@ int run(const QStringList& arguments)
     }
     if (file.isNull())
         return usageError(QStringLiteral("tree needs a FILE"));
-    if (const auto problem = TreeNode::compileSearchExpression()) {
+    if (const auto problem = settings.compileExpression()) {
         std::fprintf(stderr, "Invalid regex: %s\n", problem->toUtf8().constData());
         return kBadUsage;
     }
-    return tree(file, !settings.text.isEmpty(), relaxed, style);
+    return tree(file, settings, relaxed, style);
 }
 
 } // namespace Cli

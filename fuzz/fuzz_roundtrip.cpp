@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static int argc = 1;
     static char arg0[] = "fuzz";
     static char* argv[] = {arg0, nullptr};
-    // Notifications need an application object; one for the whole run.
+    // The trees' notifications and the documents are Qt objects, which want an application object; one for the
+    // whole run.
     static QCoreApplication* app = new QCoreApplication(argc, argv);
     Q_UNUSED(app);
     QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -46,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
     // The other walks over the whole tree, and the archive round trip.
     (void)doc->root()->description();
-    SearchSettings::current().text = QStringLiteral("a");
-    FilterPass::run(doc->root(), NodeMatcher());
-    SearchSettings::current().text.clear();
+    SearchSettings search;
+    search.text = QStringLiteral("a");
+    FilterPass::run(doc->root(), NodeMatcher(search));
     QByteArray cbor = doc->root()->encode();
     auto decoded = TreeNode::decode(cbor);
     if (!decoded || (*decoded)->jsonText().value_or("") != *text)

@@ -19,7 +19,6 @@
 #include "app/search/SearchController.h"
 #include "app/undo/UndoHistory.h"
 #include "model/Document.h"
-#include "model/Notifications.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -75,7 +74,8 @@ AppDelegate::~AppDelegate()
     for (QObject* child : m_window->findChildren<QObject*>())
         for (QObject* receiver : receivers)
             QObject::disconnect(child, nullptr, receiver, nullptr);
-    QObject::disconnect(Notifications::instance(), nullptr, this, nullptr);
+    if (Document* document = m_workspace->document())
+        QObject::disconnect(document, nullptr, this, nullptr);
     m_window.reset();
     // The outline and the history refer into the document's tree; let go of it before the tree is freed.
     m_outlineModel->setRoot(nullptr);
@@ -168,11 +168,7 @@ void AppDelegate::applicationDidFinishLaunching()
         m_workspace->setDocumentIsBlank(true);
     m_documents->updateWindowSubtitle();
 
-    auto* notifications = Notifications::instance();
-    connect(notifications, &Notifications::treeDataChanged, this, &AppDelegate::treeDataChanged);
-    connect(notifications, &Notifications::savedStatusChanged, m_documents.get(),
-            &DocumentController::updateWindowSubtitle);
-    connect(notifications, &Notifications::reloadCurrentRow, m_outline.get(), &OutlineController::reloadCurrentRow);
+    listenToDocument();
     m_search->launch();
     m_newsletter->launch(m_menus->menu(QStringLiteral("Help")));
 }
@@ -199,6 +195,21 @@ void AppDelegate::documentInstalled()
     m_undo->reset(document);
     m_outline->showTree(document ? document->root() : nullptr);
     m_editor->documentInstalled();
+    if (m_launched)
+        listenToDocument();
+}
+
+void AppDelegate::listenToDocument()
+{
+    // Once launched, the window hears from the document it shows, which relays whichever tree it holds.
+    Document* document = m_workspace->document();
+    if (!document)
+        return;
+    connect(document, &Document::treeDataChanged, this, &AppDelegate::treeDataChanged, Qt::UniqueConnection);
+    connect(document, &Document::savedStatusChanged, m_documents.get(), &DocumentController::updateWindowSubtitle,
+            Qt::UniqueConnection);
+    connect(document, &Document::reloadCurrentRow, m_outline.get(), &OutlineController::reloadCurrentRow,
+            Qt::UniqueConnection);
 }
 
 void AppDelegate::treeDataChanged()

@@ -81,6 +81,7 @@ protected:
 private:
     void documentInstalled();
     void treeDataChanged();
+    void listenToDocument();
 
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<OutlineModel> m_outlineModel;

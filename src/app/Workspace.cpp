@@ -2,7 +2,6 @@
 
 #include "app/Prompts.h"
 #include "model/Document.h"
-#include "model/SearchSettings.h"
 
 Workspace::Workspace(MainWindow& window, OutlineModel& outlineModel, UndoHistory& undo, Prompts& dialogs,
                      QObject* parent)
@@ -16,11 +15,6 @@ Workspace::~Workspace() = default;
 void Workspace::setPrompts(Prompts* prompts)
 {
     m_prompts = prompts ? prompts : &m_dialogs;
-}
-
-SearchSettings& Workspace::searchSettings() const
-{
-    return SearchSettings::current();
 }
 
 TreeNode* Workspace::root() const

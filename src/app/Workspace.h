@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SearchSettings.h"
+
 #include <QObject>
 #include <memory>
 
@@ -7,7 +9,6 @@ class Document;
 class MainWindow;
 class OutlineModel;
 class Prompts;
-struct SearchSettings;
 class TreeNode;
 class UndoHistory;
 
@@ -27,7 +28,8 @@ public:
     Prompts& prompts() const { return *m_prompts; }
     // Replaces the dialogs (tests answer from a script); not owned. nullptr restores the dialogs.
     void setPrompts(Prompts* prompts);
-    SearchSettings& searchSettings() const;
+    // What the outline's filter follows; every tree the window shows is pointed at it.
+    SearchSettings& searchSettings() { return m_searchSettings; }
 
     Document* document() const { return m_document.get(); }
     TreeNode* root() const;
@@ -48,6 +50,8 @@ private:
     UndoHistory& m_undo;
     Prompts& m_dialogs;
     Prompts* m_prompts;
+    // Declared before the document, whose trees point at it, so that it outlives them.
+    SearchSettings m_searchSettings;
     std::unique_ptr<Document> m_document;
     bool m_documentIsBlank = false;
 };

@@ -26,7 +26,7 @@ PrettyTextJob::PrettyTextJob(const TreeNode* root, Options options, MayContinue 
                              QObject* context)
     : QObject(context),
       m_writer(std::make_unique<JsonWriter::JsonTextWriter>(root, JsonWriter::JsonTextWriter::Layout::Pretty)),
-      m_options(options), m_generation(TreeNode::treeGeneration()), m_mayContinue(std::move(mayContinue)),
+      m_options(options), m_root(root), m_generation(root->treeGeneration()), m_mayContinue(std::move(mayContinue)),
       m_part(std::move(part)), m_done(std::move(done))
 {
     m_writer->keepLineHashes();
@@ -34,7 +34,8 @@ PrettyTextJob::PrettyTextJob(const TreeNode* root, Options options, MayContinue 
 
 void PrettyTextJob::slice()
 {
-    if (m_generation != TreeNode::treeGeneration() || (m_mayContinue && !m_mayContinue()))
+    // The caller is asked first: once it says no, the tree may be gone.
+    if ((m_mayContinue && !m_mayContinue()) || m_generation != m_root->treeGeneration())
         return finish(Outcome::Abandoned, m_handedOn);
     const bool complete = m_writer->writeUntil(QDeadlineTimer(kSliceMilliseconds));
     if (m_handedOn + m_writer->size() > m_options.limit)

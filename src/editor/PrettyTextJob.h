@@ -16,7 +16,7 @@ class TreeNode;
 // document never holds up the window. The text is handed on in parts of whole lines as it grows, so that what
 // comes after (hashing, the page reading it) can start before the end. The tree may change between slices, so
 // before each one the job asks whether it may go on; it gives up, without touching the tree again, when the
-// answer is no or when any tree changed meanwhile.
+// answer is no or when its tree changed meanwhile (its generation moved on).
 class PrettyTextJob : public QObject
 {
     Q_OBJECT
@@ -51,6 +51,7 @@ private:
     std::unique_ptr<JsonWriter::JsonTextWriter> m_writer;
     Options m_options;
     qsizetype m_handedOn = 0;
+    const TreeNode* m_root;
     qint64 m_generation;
     MayContinue m_mayContinue;
     Part m_part;

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QSaveFile>
+#include <QThread>
 #include <QThreadPool>
 
 namespace {
@@ -99,7 +100,7 @@ Document::Loaded Document::fromUtf8(QByteArray& utf8, Reading reading, Dialect h
         strict = PipelinedParse::parse(utf8, builder);
         if (strict) {
             document->m_report.duplicateKeys = builder.duplicateKeys();
-            document->m_root = builder.finish();
+            document->setRoot(builder.finish());
         }
     }
     if (!strict && reading == Reading::Strict)
@@ -108,7 +109,7 @@ Document::Loaded Document::fromUtf8(QByteArray& utf8, Reading reading, Dialect h
         auto read = RelaxedReader::read(utf8, hint);
         if (!read)
             return read.error();
-        document->m_root = std::move(read->root);
+        document->setRoot(std::move(read->root));
         document->m_report = read->report;
     }
     // The text is no longer needed; free it before the tree is handed on.
@@ -222,7 +223,40 @@ void Document::setSaved(bool saved)
     if (saved)
         m_report.dialect = Dialect::Json;
     emit savedChanged(saved);
-    Notifications::instance()->postSavedStatusChanged();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        emit savedStatusChanged();
+        return;
+    }
+    // Posted to the application object, which lives on the main thread; the document may be gone by then.
+    QMetaObject::invokeMethod(
+        app,
+        [document = QPointer<Document>(this)] {
+            if (document)
+                emit document->savedStatusChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+void Document::setRoot(OwnedTree root)
+{
+    if (m_root)
+        QObject::disconnect(&m_root->notifications(), nullptr, this, nullptr);
+    m_root = std::move(root);
+    if (!m_root)
+        return;
+    // Relayed on the editing thread, whichever thread the document belongs to: one made on a worker only to
+    // carry its tree (text typed in the page) never moves to the main thread.
+    Notifications* notifications = &m_root->notifications();
+    connect(notifications, &Notifications::treeDataChanged, this, &Document::treeDataChanged, Qt::DirectConnection);
+    connect(notifications, &Notifications::reloadCurrentRow, this, &Document::reloadCurrentRow, Qt::DirectConnection);
+}
+
+OwnedTree Document::takeRoot()
+{
+    if (m_root)
+        QObject::disconnect(&m_root->notifications(), nullptr, this, nullptr);
+    return std::move(m_root);
 }
 
 Document::SaveResult Document::save()

@@ -59,15 +59,17 @@ public:
     std::optional<QString> name() const { return m_name; }
     void setName(std::optional<QString> name) { m_name = std::move(name); }
     bool saved() const { return m_saved; }
-    // Posts "SavedStatusChanged" on the main thread every time, even when the value does not change.
+    // Posts savedStatusChanged on the main thread every time, even when the value does not change.
     void setSaved(bool saved);
 
     // How the text was read and the duplicate keys found. Once saved, the document's file is plain JSON.
     const ReadReport& readReport() const { return m_report; }
 
     TreeNode* root() const { return m_root.get(); }
-    void setRoot(OwnedTree root) { m_root = std::move(root); }
-    OwnedTree takeRoot() { return std::move(m_root); }
+    // The document relays the notifications of the tree it holds (treeDataChanged, reloadCurrentRow), so that
+    // its listeners follow whichever tree it holds; a tree taken out is no longer relayed.
+    void setRoot(OwnedTree root);
+    OwnedTree takeRoot();
 
     static QString saveFailureTitle();
     static QString saveFailureMessage();
@@ -75,8 +77,14 @@ public:
 signals:
     // save() was asked of a document without a file.
     void saveAsRequested();
-    // The saved flag was assigned; emitted on the assigning thread, before SavedStatusChanged.
+    // The saved flag was assigned; emitted on the assigning thread, before savedStatusChanged.
     void savedChanged(bool saved);
+    // The saved flag was assigned; delivered on the main thread whatever the assigning thread, unless the
+    // document is gone by then.
+    void savedStatusChanged();
+    // Relayed from the tree the document holds: see Notifications.
+    void treeDataChanged();
+    void reloadCurrentRow();
 
 private:
     Document() = default;

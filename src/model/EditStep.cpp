@@ -46,7 +46,12 @@ void TreeReplacementStep::swap()
     OwnedTree shown = m_document->takeRoot();
     m_document->setRoot(std::move(m_other));
     m_other = std::move(shown);
-    TreeNode::announceEdit();
+    // Whoever still works on the tree taken out sees it change; the document's listeners hear of the edit from
+    // the tree put in, whose generation moves on too.
+    if (m_other)
+        m_other->advanceTreeGeneration();
+    if (TreeNode* root = m_document->root())
+        root->announceEdit();
 }
 
 TreeNode* TreeReplacementStep::focus(bool) const

@@ -133,11 +133,13 @@ std::size_t pass(TreeNode* root, const NodeMatcher* matcher, std::vector<TreeNod
 
     const unsigned helpers =
         batches.size() > 1 ? std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()) - 1, 7) : 0;
-    const NodeMatcher none;
+    // Without a matcher the workers only list rows; they still take one, which is never asked.
+    const SearchSettings noSearch;
+    const NodeMatcher none(noSearch);
     std::vector<NodeMatcher> matchers;
     matchers.reserve(helpers);
     for (unsigned i = 0; i < helpers; ++i)
-        matchers.push_back(matcher ? matcher->forAnotherThread() : NodeMatcher());
+        matchers.push_back((matcher ? *matcher : none).forAnotherThread());
     // Runs `step` on every batch, spread over this thread and the helpers.
     auto inParallel = [&](const auto& step) {
         std::atomic<std::size_t> nextBatch{0};

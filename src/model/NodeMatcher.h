@@ -9,14 +9,15 @@
 
 class TreeNode;
 
-// The search filter: which nodes the current search keeps. A node's own hit is its name containing the search
+// The search filter: which nodes a search keeps. A node's own hit is its name containing the search
 // text (always plain and case-sensitive) or, for a leaf, its description matching the text or expression; a
 // collection is kept when it or anything below it hits. Holds scratch buffers, so use one per thread
 // (copies made with forAnotherThread()).
 class NodeMatcher
 {
 public:
-    explicit NodeMatcher(const SearchSettings& settings = SearchSettings::current());
+    // Takes what it needs from `settings` (compiled: see SearchSettings::compileExpression()); keeps no reference.
+    explicit NodeMatcher(const SearchSettings& settings);
 
     // A matcher with the same search whose regular expression shares nothing with this one.
     NodeMatcher forAnotherThread() const;

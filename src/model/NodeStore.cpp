@@ -1,5 +1,6 @@
 #include "model/NodeStore.h"
 
+#include "model/Notifications.h"
 #include "model/TreeNode.h"
 #include "model/Utf8.h"
 
@@ -33,6 +34,14 @@ bool isAscii(std::string_view text)
 } // namespace
 
 NodeStore::NodeStore() = default;
+
+Notifications& NodeStore::notifications()
+{
+    // Made on first use: a tree nobody edits or listens to (an archive decoded, a value converted) needs none.
+    if (!m_notifications)
+        m_notifications = std::make_unique<Notifications>();
+    return *m_notifications;
+}
 
 NodeStore::~NodeStore()
 {

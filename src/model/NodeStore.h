@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+class Notifications;
+struct SearchSettings;
 class TreeNode;
 
 // A member name, stored once per tree however many members share it.
@@ -41,6 +43,13 @@ public:
     // Names interned so far, including ones no node carries any more.
     std::size_t keyCount() const { return m_keyCount; }
 
+    // The tree's own state, shared by all its nodes. The generation advances with every edit of the tree.
+    qint64 generation = 0;
+    // The tree's notifications, made on first use.
+    Notifications& notifications();
+    // The search the tree's filter, counts and icons follow; none means no search and no icons. Not owned.
+    const SearchSettings* searchSettings = nullptr;
+
     // Descriptions of collections, valid for one tree generation.
     QHash<const TreeNode*, QString> descriptions;
     qint64 descriptionsGeneration = -1;
@@ -63,6 +72,7 @@ private:
     std::vector<Chunk> m_chunks;
     std::vector<const NodeKey*> m_keys; // open addressing, power-of-two size
     std::size_t m_keyCount = 0;
+    std::unique_ptr<Notifications> m_notifications;
 };
 
 namespace StoredString {

@@ -3,25 +3,11 @@
 #include <QCoreApplication>
 #include <QThread>
 
-Notifications* Notifications::instance()
+Notifications::Notifications()
 {
-    static Notifications* notifications = [] {
-        auto* created = new Notifications;
-        if (auto* app = QCoreApplication::instance())
-            created->moveToThread(app->thread());
-        return created;
-    }();
-    return notifications;
-}
-
-void Notifications::postSavedStatusChanged()
-{
-    if (QThread::currentThread() == thread()) {
-        emit savedStatusChanged();
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { emit savedStatusChanged(); }, Qt::QueuedConnection);
+    // Trees are built on worker threads and shown on the main thread, where they are edited and listened to.
+    if (auto* app = QCoreApplication::instance())
+        moveToThread(app->thread());
 }
 
 void Notifications::postTreeDataChanged()
@@ -33,16 +19,15 @@ void Notifications::postTreeDataChanged()
     emit treeDataChanged();
 }
 
-Notifications::Batch::Batch()
+Notifications::Batch::Batch(Notifications& notifications) : m_notifications(notifications)
 {
-    ++instance()->m_batchDepth;
+    ++m_notifications.m_batchDepth;
 }
 
 Notifications::Batch::~Batch()
 {
-    Notifications* notifications = instance();
-    if (--notifications->m_batchDepth > 0 || !notifications->m_pendingTreeDataChanged)
+    if (--m_notifications.m_batchDepth > 0 || !m_notifications.m_pendingTreeDataChanged)
         return;
-    notifications->m_pendingTreeDataChanged = false;
-    emit notifications->treeDataChanged();
+    m_notifications.m_pendingTreeDataChanged = false;
+    emit m_notifications.treeDataChanged();
 }

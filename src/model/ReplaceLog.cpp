@@ -43,5 +43,7 @@ void ReplaceLog::apply(bool after) const
         change.node->setNameKey(static_cast<const NodeKey*>(after ? change.after : change.before));
     for (const Change& change : m_values)
         change.node->setStoredString(static_cast<const char*>(after ? change.after : change.before));
-    TreeNode::announceEdit();
+    // Every change is in one tree; an empty log has none to announce.
+    if (m_first)
+        m_first->announceEdit();
 }

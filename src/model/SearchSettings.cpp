@@ -1,7 +1,23 @@
 #include "model/SearchSettings.h"
 
-SearchSettings& SearchSettings::current()
+std::optional<QString> SearchSettings::compileExpression()
 {
-    static SearchSettings settings;
-    return settings;
+    if (regularExpression && !text.isEmpty()) {
+        QRegularExpression::PatternOptions options = QRegularExpression::UseUnicodePropertiesOption;
+        if (!caseSensitive)
+            options |= QRegularExpression::CaseInsensitiveOption;
+        QRegularExpression compiled(text, options);
+        if (compiled.isValid()) {
+            expression = compiled;
+            expressionError.reset();
+            return std::nullopt;
+        }
+        expression.reset();
+        expressionError =
+            QStringLiteral("%1 at offset %2").arg(compiled.errorString()).arg(compiled.patternErrorOffset());
+        return expressionError;
+    }
+    expression.reset();
+    expressionError.reset();
+    return std::nullopt;
 }

@@ -7,12 +7,17 @@
 #include "model/Utf8.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cstring>
 
 namespace {
-std::atomic<qint64> g_treeGeneration{0};
+
+// Whether `settings` ask for a search at all.
+bool searching(const SearchSettings* settings)
+{
+    return settings && !settings->text.isEmpty();
+}
+
 } // namespace
 
 void TreeDeleter::operator()(TreeNode* root) const
@@ -170,8 +175,7 @@ QString TreeNode::leafValueText() const
 QString TreeNode::valueLabel() const
 {
     if (isCollection()) {
-        const qsizetype count =
-            SearchSettings::current().text.isEmpty() ? childCount() : qsizetype(filteredChildren().size());
+        const qsizetype count = searching(searchSettings()) ? qsizetype(filteredChildren().size()) : childCount();
         return QStringLiteral("(%1 items)").arg(count);
     }
     if (!nodeKind()) {
@@ -281,7 +285,7 @@ QString TreeNode::description() const
         return utf8ToQString(text);
     }
     NodeStore& owner = store();
-    const qint64 generation = treeGeneration();
+    const qint64 generation = owner.generation;
     if (owner.descriptionsGeneration != generation) {
         owner.descriptions.clear();
         owner.descriptionsGeneration = generation;
@@ -296,7 +300,8 @@ QString TreeNode::description() const
 
 QString TreeNode::itemIcon() const
 {
-    if (!SearchSettings::current().rowIcons)
+    const SearchSettings* settings = searchSettings();
+    if (!settings || !settings->rowIcons)
         return {};
     const auto kind = nodeKind();
     if (!kind)
@@ -322,9 +327,10 @@ QString TreeNode::itemIcon() const
 std::vector<TreeNode*> TreeNode::filteredChildren() const
 {
     const auto all = children();
-    if (SearchSettings::current().text.isEmpty())
+    const SearchSettings* settings = searchSettings();
+    if (!searching(settings))
         return {all.begin(), all.end()};
-    const NodeMatcher matcher;
+    const NodeMatcher matcher(*settings);
     std::vector<TreeNode*> kept;
     for (TreeNode* child : all)
         if (matcher.matches(child))
@@ -332,35 +338,27 @@ std::vector<TreeNode*> TreeNode::filteredChildren() const
     return kept;
 }
 
-qint64 TreeNode::treeGeneration()
+qint64 TreeNode::treeGeneration() const
 {
-    return g_treeGeneration.load(std::memory_order_relaxed);
+    return store().generation;
 }
 
 void TreeNode::advanceTreeGeneration()
 {
-    g_treeGeneration.fetch_add(1, std::memory_order_relaxed);
+    ++store().generation;
 }
 
-std::optional<QString> TreeNode::compileSearchExpression()
+Notifications& TreeNode::notifications() const
 {
-    SearchSettings& settings = SearchSettings::current();
-    if (settings.regularExpression && !settings.text.isEmpty()) {
-        QRegularExpression::PatternOptions options = QRegularExpression::UseUnicodePropertiesOption;
-        if (!settings.caseSensitive)
-            options |= QRegularExpression::CaseInsensitiveOption;
-        QRegularExpression expression(settings.text, options);
-        if (expression.isValid()) {
-            settings.expression = expression;
-            settings.expressionError.reset();
-            return std::nullopt;
-        }
-        settings.expression.reset();
-        settings.expressionError =
-            QStringLiteral("%1 at offset %2").arg(expression.errorString()).arg(expression.patternErrorOffset());
-        return settings.expressionError;
-    }
-    settings.expression.reset();
-    settings.expressionError.reset();
-    return std::nullopt;
+    return store().notifications();
+}
+
+const SearchSettings* TreeNode::searchSettings() const
+{
+    return store().searchSettings;
+}
+
+void TreeNode::setSearchSettings(const SearchSettings* settings)
+{
+    store().searchSettings = settings;
 }

@@ -16,7 +16,9 @@
 #include <vector>
 
 class JsonValue;
+class Notifications;
 class ReplaceLog;
+struct SearchSettings;
 class TreeNode;
 
 // Owning handle of a whole tree: destroying it frees every node of the tree at once.
@@ -115,7 +117,7 @@ public:
     QString nameLabel() const;
     QString nameLabel(qsizetype knownIndex) const;
     QString kindLabel() const;
-    // "(N items)" for collections, counting the visible children under the current search.
+    // "(N items)" for collections, counting the visible children under the tree's search.
     QString valueLabel() const;
     // The leaf's value as the outline shows it (not meaningful for collections).
     QString leafValueText() const;
@@ -126,9 +128,9 @@ public:
     void appendValueText(std::string& out) const;
     // Appends the description of this node's subtree as UTF-8 without touching the cache.
     void appendDescription(std::string& out) const;
-    // The symbol name shown beside the row when row icons are on; empty otherwise.
+    // The symbol name shown beside the row when the tree's settings turn row icons on; empty otherwise.
     QString itemIcon() const;
-    // The children that the current search keeps, in order; all of them without a search.
+    // The children that the tree's search keeps, in order; all of them without a search.
     std::vector<TreeNode*> filteredChildren() const;
 
     // --- Editing (each posts its notifications; see TreeNodeEditing.cpp) ---
@@ -165,14 +167,20 @@ public:
     void setStoredString(const char* blob);
     void setNameKey(const NodeKey* key) { m_name = key; }
 
-    // --- Process-wide state ---
+    // --- The tree's own state, the same from every node of the tree (kept in its store) ---
 
-    static qint64 treeGeneration();
-    static void advanceTreeGeneration();
+    // Advances with every edit of this tree (and when taking back an edit swaps it out of its document), never
+    // with another tree's.
+    qint64 treeGeneration() const;
+    void advanceTreeGeneration();
     // What every edit does once the tree has changed: a new generation, then TreeDataChanged.
-    static void announceEdit();
-    // Compiles the search text when the regular-expression setting is on; the error text on failure.
-    static std::optional<QString> compileSearchExpression();
+    void announceEdit();
+    // The tree's notifications; no other tree's edits reach them.
+    Notifications& notifications() const;
+    // The search that the tree's filteredChildren(), collection counts and icons follow; none (the default)
+    // means no search and no icons. The settings are not owned and must outlive the tree or be replaced.
+    const SearchSettings* searchSettings() const;
+    void setSearchSettings(const SearchSettings* settings);
 
     // --- Internals for the builders, the filter and the archive ---
 

@@ -21,8 +21,9 @@ std::string_view utf8View(const QByteArray& bytes)
 
 void TreeNode::announceEdit()
 {
-    advanceTreeGeneration();
-    Notifications::instance()->postTreeDataChanged();
+    NodeStore& tree = store();
+    ++tree.generation;
+    tree.notifications().postTreeDataChanged();
 }
 
 void TreeNode::setNameLabel(const QString& text)
@@ -115,16 +116,16 @@ void TreeNode::setKindLabel(const QString& label)
 {
     const qint64 oldKind = m_kind;
     const bool wasCollection = isCollection();
-    Notifications* notifications = Notifications::instance();
+    Notifications& notices = notifications();
 
     if (label == QLatin1String("Array") || label == QLatin1String("Object")) {
         setKind(qint64(label == QLatin1String("Array") ? NodeKind::Array : NodeKind::Object));
         clearValue();
-        emit notifications->filteredChildrenAboutToChange(this);
+        emit notices.filteredChildrenAboutToChange(this);
         detachChildren();
         insertNewChild(-1);
-        emit notifications->filteredChildrenChanged(this);
-        notifications->postReloadCurrentRow();
+        emit notices.filteredChildrenChanged(this);
+        notices.postReloadCurrentRow();
         return;
     }
 
@@ -172,20 +173,20 @@ void TreeNode::setKindLabel(const QString& label)
         setNullValue();
     } else {
         BW_LOG_ERROR("kindLabel", QStringLiteral("shouldn't reach here"));
-        notifications->postReloadCurrentRow();
+        notices.postReloadCurrentRow();
         return;
     }
 
     if (wasCollection) {
-        emit notifications->filteredChildrenAboutToChange(this);
+        emit notices.filteredChildrenAboutToChange(this);
         detachChildren();
-        emit notifications->filteredChildrenChanged(this);
+        emit notices.filteredChildrenChanged(this);
     } else {
         // A change between two leaf kinds changes the document's JSON too, so it is announced like any
         // other edit: otherwise the text view and the unsaved mark would miss it.
         announceEdit();
     }
-    notifications->postReloadCurrentRow();
+    notices.postReloadCurrentRow();
 }
 
 TreeNode* TreeNode::insertNewChild(qsizetype index)

@@ -20,11 +20,11 @@ NodeState TreeNode::state() const
 
 void TreeNode::restoreState(const NodeState& state)
 {
-    Notifications* notifications = Notifications::instance();
+    Notifications& notices = notifications();
     const bool childrenChange = state.children != m_children || state.childCount != m_childCount;
     const bool kindChange = state.kind != m_kind;
     if (childrenChange)
-        emit notifications->filteredChildrenAboutToChange(this);
+        emit notices.filteredChildrenAboutToChange(this);
     m_name = state.name;
     m_children = const_cast<TreeNode**>(state.children);
     m_childCount = state.childCount;
@@ -33,34 +33,34 @@ void TreeNode::restoreState(const NodeState& state)
     std::memcpy(&m_value, &state.valueBits, sizeof m_value);
     announceEdit();
     if (childrenChange)
-        emit notifications->filteredChildrenChanged(this);
+        emit notices.filteredChildrenChanged(this);
     if (kindChange)
-        notifications->postReloadCurrentRow();
+        notices.postReloadCurrentRow();
 }
 
 void TreeNode::insertChild(qsizetype index, TreeNode* node)
 {
     if (index < 0 || index > childCount() || !node)
         return;
-    Notifications* notifications = Notifications::instance();
-    emit notifications->filteredChildrenAboutToChange(this);
+    Notifications& notices = notifications();
+    emit notices.filteredChildrenAboutToChange(this);
     std::vector<TreeNode*> list(children().begin(), children().end());
     list.insert(list.begin() + index, node);
     node->setParent(this);
     setChildren(list);
-    emit notifications->filteredChildrenChanged(this);
+    emit notices.filteredChildrenChanged(this);
 }
 
 void TreeNode::removeChild(qsizetype index)
 {
     if (index < 0 || index >= childCount())
         return;
-    Notifications* notifications = Notifications::instance();
-    emit notifications->filteredChildrenAboutToChange(this);
+    Notifications& notices = notifications();
+    emit notices.filteredChildrenAboutToChange(this);
     std::vector<TreeNode*> list(children().begin(), children().end());
     list.erase(list.begin() + index);
     setChildren(list);
-    emit notifications->filteredChildrenChanged(this);
+    emit notices.filteredChildrenChanged(this);
 }
 
 void TreeNode::setStoredString(const char* blob)

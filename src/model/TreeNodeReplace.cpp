@@ -159,7 +159,7 @@ qsizetype TreeNode::replaceAll(const QString& find, const QString& replacement, 
     const Qt::CaseSensitivity cs = caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const Prefilter prefilter(find, caseSensitive);
     // Every edit below announces itself; the batch turns them into one notification for the whole run.
-    const Notifications::Batch batch;
+    const Notifications::Batch batch(notifications());
     qsizetype count = 0;
 
     const auto visit = [&](TreeNode* node, MemberNames& siblings) {

@@ -40,14 +40,15 @@ QStringList childStates(const TreeNode* node)
     return states;
 }
 
-// The notifications in order: "data", "reload", and "about N" / "did N" with the watched node's child count at that
-// moment (so "about" sees the old children); text() ends with how far the tree generation advanced.
+// The notifications of the watched node's tree in order: "data", "reload", and "about N" / "did N" with the watched
+// node's child count at that moment (so "about" sees the old children); text() ends with how far the tree's
+// generation advanced.
 class Recorder
 {
 public:
-    explicit Recorder(const TreeNode* watched) : m_generation(TreeNode::treeGeneration())
+    explicit Recorder(const TreeNode* watched) : m_watched(watched), m_generation(watched->treeGeneration())
     {
-        const Notifications* n = Notifications::instance();
+        const Notifications* n = &watched->notifications();
         const auto note = [this, watched](const char* what, const TreeNode* node) {
             m_events << what + (node == watched ? QStringLiteral(" %1").arg(node->childCount()) : " elsewhere");
         };
@@ -60,10 +61,12 @@ public:
     }
     QString text() const
     {
-        return (m_events + QStringList{QStringLiteral("+%1").arg(TreeNode::treeGeneration() - m_generation)}).join(' ');
+        return (m_events + QStringList{QStringLiteral("+%1").arg(m_watched->treeGeneration() - m_generation)})
+            .join(' ');
     }
 
 private:
+    const TreeNode* m_watched;
     qint64 m_generation;
     QStringList m_events;
     QObject m_context; // its end disconnects everything above

@@ -69,8 +69,9 @@ bool ExportController::startHelperExport(const QString& path, ExportFormat forma
     progress->setAutoClose(false);
     progress->setAutoReset(false);
     const QPointer<Document> document = m_workspace.document();
-    // Edits made while the child writes are not in the file, so they must keep the document unsaved.
-    const qint64 generation = TreeNode::treeGeneration();
+    // Edits made while the child writes (or another tree put in the document) are not in the file, so they must
+    // keep the document unsaved.
+    const qint64 generation = root->treeGeneration();
     connect(progress, &QProgressDialog::canceled, runner, [runner, progress, this] {
         runner->cancel();
         runner->deleteLater();
@@ -84,7 +85,8 @@ bool ExportController::startHelperExport(const QString& path, ExportFormat forma
         if (!result) {
             BW_LOG_ERROR("writeExport(to:format:document:page:)", result.error().message);
             ExportWriter::presentFailure(format);
-        } else if (document && generation == TreeNode::treeGeneration() && ExportWriter::marksSaved(format)) {
+        } else if (document && document->root() == root && root->treeGeneration() == generation &&
+                   ExportWriter::marksSaved(format)) {
             // The JSON itself was not written: the document keeps its file, or still has none.
             document->setSaved(true);
         }

@@ -36,6 +36,8 @@ void OutlineController::showTree(TreeNode* root)
 {
     emit treeReplaced();
     setCurrentNode(nullptr);
+    if (root)
+        root->setSearchSettings(&m_workspace.searchSettings());
     m_workspace.outlineModel().setRoot(root);
     selectionChanged();
 }

@@ -14,18 +14,32 @@ namespace {
 
 const QString kValueKey = QStringLiteral("valueLabel");
 constexpr size_t kMovedRowsBeforeReset = 100'000;
+// What a tree without search settings follows.
+const SearchSettings kNoSearch;
 
 } // namespace
 
-OutlineModel::OutlineModel(QObject* parent) : QAbstractTableModel(parent)
+OutlineModel::OutlineModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+const SearchSettings& OutlineModel::search() const
 {
-    auto* notifications = Notifications::instance();
-    connect(notifications, &Notifications::filteredChildrenAboutToChange, this, &OutlineModel::onChildrenAboutToChange);
-    connect(notifications, &Notifications::filteredChildrenChanged, this, &OutlineModel::onChildrenChanged);
+    const SearchSettings* settings = m_root ? m_root->searchSettings() : nullptr;
+    return settings ? *settings : kNoSearch;
 }
 
 void OutlineModel::setRoot(TreeNode* root)
 {
+    // The rows follow the changes of the tree shown, and of no other.
+    for (const QMetaObject::Connection& connection : m_treeConnections)
+        disconnect(connection);
+    m_treeConnections.clear();
+    if (root) {
+        Notifications* notifications = &root->notifications();
+        m_treeConnections = {
+            connect(notifications, &Notifications::filteredChildrenAboutToChange, this,
+                    &OutlineModel::onChildrenAboutToChange),
+            connect(notifications, &Notifications::filteredChildrenChanged, this, &OutlineModel::onChildrenChanged)};
+    }
     m_root = root;
     // Another document needs rows of its own size, not the last one's.
     m_releaseRows = true;
@@ -43,12 +57,12 @@ void OutlineModel::refresh()
     m_rows.clear();
     m_keptCounts.clear();
     // The rows follow the search as it is now, until the next refresh.
-    m_searching = !SearchSettings::current().text.isEmpty();
+    m_searching = !search().text.isEmpty();
     if (m_root) {
         // Parallel passes decide the filter and list the rows of the fully expanded outline.
         m_rows.push_back(m_root);
         if (m_searching)
-            FilterPass::run(m_root, NodeMatcher(), &m_rows);
+            FilterPass::run(m_root, NodeMatcher(search()), &m_rows);
         else
             FilterPass::listAll(m_root, m_rows);
     }
@@ -64,7 +78,7 @@ void OutlineModel::refilter()
     beginResetModel();
     m_keptCounts.clear();
     if (m_root)
-        FilterPass::run(m_root, NodeMatcher());
+        FilterPass::run(m_root, NodeMatcher(search()));
     rebuildRows();
     endResetModel();
 }
@@ -251,7 +265,7 @@ void OutlineModel::onChildrenChanged(TreeNode* node)
         // Decide the new children under the current search, also under a collapsed row that may be opened
         // later; the node itself stays listed either way.
         const bool kept = node->filterVisible();
-        FilterPass::run(node, NodeMatcher());
+        FilterPass::run(node, NodeMatcher(search()));
         node->setFilterVisible(kept);
     }
     if (row < 0 || nodeAt(row) != node)
@@ -352,7 +366,7 @@ QVariant OutlineModel::data(const QModelIndex& index, int role) const
             return valueOf(node);
         }
     case Qt::DecorationRole:
-        if (index.column() == NameColumn && SearchSettings::current().rowIcons)
+        if (index.column() == NameColumn && search().rowIcons)
             return RowIcons::icon(node->itemIcon());
         return {};
     case DepthRole:

@@ -3,16 +3,19 @@
 #include "model/NodeState.h"
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+struct SearchSettings;
 class TreeNode;
 
 // The outline as a flat table: one row per visible node in depth-first order, with the columns Name, Kind and
 // Value. Every collection is expanded unless the user collapsed it, so a fully expanded outline of millions of
 // nodes costs one pointer per row instead of a view item and a persistent index per row.
-// The rows follow the current search: a node is listed when the filter keeps it (see FilterPass).
+// The rows follow the search of the tree shown (TreeNode::searchSettings()): a node is listed when the filter keeps
+// it (see FilterPass).
 class OutlineModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -27,7 +30,8 @@ public:
 
     explicit OutlineModel(QObject* parent = nullptr);
 
-    // The tree shown (not owned); nullptr shows nothing. Resets the model with every row expanded.
+    // The tree shown (not owned); nullptr shows nothing. Resets the model with every row expanded, and follows the
+    // notifications of that tree only.
     void setRoot(TreeNode* root);
     TreeNode* root() const { return m_root; }
     // Re-runs the filter and rebuilds every row, all expanded (a model reset).
@@ -71,6 +75,8 @@ private:
     // How many rows directly follow `row` inside its subtree; past `limit`, limit + 1.
     int subtreeRowCount(int row, size_t limit = SIZE_MAX) const;
     void rebuildRows();
+    // The root's search settings, or no search.
+    const SearchSettings& search() const;
     void onChildrenAboutToChange(TreeNode* node);
     void onChildrenChanged(TreeNode* node);
     QString nameOf(const TreeNode* node) const;
@@ -78,6 +84,7 @@ private:
     QString valueOf(const TreeNode* node) const;
 
     TreeNode* m_root = nullptr;
+    QList<QMetaObject::Connection> m_treeConnections;
     std::vector<TreeNode*> m_rows;
     bool m_releaseRows = false;
     bool m_searching = false;

@@ -21,7 +21,7 @@ SearchController::SearchController(Workspace& workspace, OutlineController& outl
     settings.text.clear();
     settings.caseSensitive = m_caseSensitive;
     settings.regularExpression = m_regularExpressions;
-    TreeNode::compileSearchExpression();
+    settings.compileExpression();
 
     MainWindow& window = m_workspace.window();
     SearchField* field = window.searchField();
@@ -84,7 +84,7 @@ void SearchController::setRegularExpressions(bool on)
 
 void SearchController::optionsChanged()
 {
-    const std::optional<QString> message = TreeNode::compileSearchExpression();
+    const std::optional<QString> message = m_workspace.searchSettings().compileExpression();
     m_error = message ? *message : QString();
     m_workspace.window().searchField()->showError(message ? QStringLiteral("Invalid regex: ") + *message : QString());
     // Re-filters the whole tree and shows every match expanded.

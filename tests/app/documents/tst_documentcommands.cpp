@@ -505,9 +505,17 @@ private slots:
                  (python.readAllStandardOutput() + python.readAllStandardError()).constData());
     }
 
-    // An edit made while the property list is being written is not in the file: the document stays unsaved.
+    // An edit made while the property list is being written, in the outline or as text typed in the page (which
+    // puts another tree in the document), is not in the file: the document stays unsaved.
+    void editDuringPropertyListExport_data()
+    {
+        QTest::addColumn<bool>("inPage");
+        QTest::newRow("outline") << false;
+        QTest::newRow("page") << true;
+    }
     void editDuringPropertyListExport()
     {
+        QFETCH(bool, inPage);
         LaunchedApp app;
         app.delegate.exports()->setHelperProgram(QStringLiteral(BRACKWELL_CLI_PATH));
         QTemporaryDir dir;
@@ -515,7 +523,11 @@ private slots:
         app.prompts.savePaths.push_back(dir.filePath(QStringLiteral("out.plist")));
         QSignalSpy finished(app.delegate.exports(), &ExportController::exportFinished);
         runExport(app.delegate, ExportFormat::PlistXml);
-        app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
+        if (inPage)
+            app.delegate.editor()->contentChanged(QJsonValue(QStringLiteral("{\"a\":2}")));
+        else
+            app.document()->root()->child(0)->setValueLabel(QStringLiteral("2"));
+        QCOMPARE(app.document()->root()->child(0)->leafValueText(), QStringLiteral("2"));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kExportTimeout);
         QCOMPARE(finished.first().first().toBool(), true);
         QVERIFY(!app.document()->saved());
@@ -838,16 +850,18 @@ private slots:
         QCOMPARE(s.prompts.confirmations.size(), 1);
     }
 
-    // The model's notifications: a reload without a selection is harmless, a data change marks the edit.
+    // The notifications of the document's tree: a reload without a selection is harmless, a data change marks the
+    // edit.
     void notifications()
     {
         LaunchedApp s;
         QVERIFY(s.delegate.loadJSONString(kFruits));
         s.delegate.TheDocument()->setSaved(true);
-        Notifications::instance()->postReloadCurrentRow();
+        Notifications& notifications = s.delegate.TheDocument()->root()->notifications();
+        notifications.postReloadCurrentRow();
         QCOMPARE(s.model()->rowCount(), 8);
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled"));
-        Notifications::instance()->postTreeDataChanged();
+        notifications.postTreeDataChanged();
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
     }
 };
