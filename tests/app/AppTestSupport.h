@@ -30,6 +30,10 @@
 #include <QTest>
 #include <deque>
 
+// A small document (a number, an array of texts in mixed case, an object) that several window tests search.
+const QString kFruits =
+    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
+
 // Answers the controller's questions from queues filled by the test; an unexpected question fails the
 // test and is answered with Cancel.
 class ScriptedPrompts : public Prompts

@@ -1,6 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
-#include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 
 #include <QFileInfo>

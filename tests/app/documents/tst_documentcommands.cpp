@@ -1,7 +1,5 @@
 #include "AppTestSupport.h"
 #include "ExportCheck.h"
-#include "TestSupport.h"
-#include "app/MainWindow.h"
 #include "app/search/SearchField.h"
 #include "model/Notifications.h"
 
@@ -21,8 +19,6 @@
 
 namespace {
 
-const QString kFruits =
-    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
 const QString kProceedTitle = QStringLiteral("Are you sure you want to proceed?");
 const QString kLoadFailure = QStringLiteral("Something went wrong!: JSON content doesn't appear to be valid.");
 const QString kSaveFailure = QStringLiteral("Something went wrong!: Document contents could not be saved to disk. "
@@ -79,7 +75,6 @@ void replaceDocument(LaunchedApp& app, const QString& command, const QString& pa
 // Chooses the format's item in File or File > Export.
 void runExport(AppDelegate& delegate, ExportFormat format)
 {
-    
     const std::map<ExportFormat, QAction*> items{{ExportFormat::Json, delegate.menus()->action(MenuCommand::SaveAs)},
                                                  {ExportFormat::Xml, delegate.menus()->action(MenuCommand::ExportXml)},
                                                  {ExportFormat::Yaml, delegate.menus()->action(MenuCommand::ExportYaml)},
@@ -178,7 +173,8 @@ private slots:
         app.prompts.confirmationAnswers.push_back({false, true});
         replaceDocument(app, command, target);
         QVERIFY(app.waitUntilLoaded());
-        QCOMPARE(app.document(), launched);
+        // Pointers compared, not QCOMPARE: its failure message would read a replaced, deleted document.
+        QVERIFY(app.document() == launched);
         QVERIFY(app.prompts.confirmations.first().showsSuppression);
         const bool opens = command != QLatin1String("new");
         QSettings& store = Settings::instance().store();
@@ -209,7 +205,7 @@ private slots:
         app.delegate.menus()->action(MenuCommand::Open)->trigger();
         QCOMPARE(app.prompts.confirmations.size(), 1);
         QVERIFY(!app.delegate.isLoading());
-        QCOMPARE(app.document(), launched);
+        QVERIFY(app.document() == launched);
         QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
         QVERIFY(app.alerts.alerts.isEmpty());
     }
@@ -649,7 +645,7 @@ private slots:
 
         QCOMPARE(window->close(), closes);
         QCOMPARE(window->isVisible(), !closes);
-        QCOMPARE(app.document(), document);
+        QVERIFY(app.document() == document);
         QCOMPARE(app.prompts.saveQuestions, choice < 0 ? QStringList() : QStringList{name});
         QCOMPARE(readFile(file), fileAfter);
         QCOMPARE(readFile(target), panelPath ? QByteArray("{\"k\":\"new\"}") : QByteArray());
@@ -692,7 +688,7 @@ private slots:
 
         QVERIFY(!s.delegate.loadJSONString(QStringLiteral("{\"a\": [1,")));
         QCOMPARE(s.alertTexts(), QStringList{kLoadFailure});
-        QCOMPARE(s.delegate.TheDocument(), launched);
+        QVERIFY(s.delegate.TheDocument() == launched);
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
 
         QVERIFY(s.delegate.loadJSONString(QStringLiteral("[1,2]")));
@@ -736,7 +732,7 @@ private slots:
             QCOMPARE(Settings::instance().recentDocuments(), QStringList{QFileInfo(path).absoluteFilePath()});
             QVERIFY(s.alerts.alerts.isEmpty());
         } else {
-            QCOMPARE(s.delegate.TheDocument(), before);
+            QVERIFY(s.delegate.TheDocument() == before);
             QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
             QVERIFY(Settings::instance().recentDocuments().isEmpty());
             QCOMPARE(s.alertTexts(), QStringList{kLoadFailure});
@@ -763,54 +759,6 @@ private slots:
         QCOMPARE(delegate.TheDocument()->root()->jsonText().value_or("?"), QByteArray("[true]"));
         QVERIFY(prompts.confirmations.isEmpty());
         QVERIFY(alerts.alerts.isEmpty());
-    }
-
-    // confirmProceed asks unless the key is silenced; the checkbox silences it whichever button was pressed.
-    void confirmProceed_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("silenced");
-        QTest::addColumn<bool>("proceed");
-        QTest::addColumn<bool>("tick");
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("silenced key") << "k" << true << true << false << true;
-        QTest::newRow("ok") << "k" << false << true << false << false;
-        QTest::newRow("cancel") << "k" << false << false << false << false;
-        QTest::newRow("cancel with the box ticked") << "k" << false << false << true << true;
-        QTest::newRow("no key") << "" << false << true << true << false;
-    }
-    void confirmProceed()
-    {
-        QFETCH(QString, key);
-        QFETCH(bool, silenced);
-        QFETCH(bool, proceed);
-        QFETCH(bool, tick);
-        QFETCH(bool, stored);
-        LaunchedApp s;
-        if (silenced)
-            Settings::instance().setSuppressed(key);
-        else
-            s.prompts.confirmationAnswers.push_back({proceed, tick});
-        int ran = 0;
-        const auto ask = [&] {
-            s.delegate.documents()->confirmProceed(QStringLiteral("T"), QStringLiteral("M"), key, [&] { ++ran; });
-        };
-        ask();
-        QCOMPARE(ran, proceed ? 1 : 0);
-        QCOMPARE(s.prompts.confirmations.size(), silenced ? 0 : 1);
-        if (!silenced) {
-            const Prompts::Confirmation& asked = s.prompts.confirmations.first();
-            QCOMPARE(asked.title + asked.message, QStringLiteral("TM"));
-            QCOMPARE(asked.showsSuppression, !key.isEmpty());
-        }
-        QCOMPARE(Settings::instance().isSuppressed(key), stored);
-        if (key.isEmpty())
-            QVERIFY(Settings::instance().store().allKeys().isEmpty());
-        if (stored) {
-            ask();
-            QCOMPARE(ran, proceed ? 2 : 1);
-        }
-        QVERIFY(s.prompts.unexpected.isEmpty());
     }
 
     // Of several files handed over at once only the first is opened; a saved document is replaced unasked.

@@ -1,5 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/jq/JqPanel.h"
 #include "app/menus/MenuText.h"
 #include "app/jq/ResultView.h"
