@@ -106,7 +106,7 @@ private:
 };
 
 // A launched controller whose alerts are recorded, whose questions come from a script and whose settings live
-// in a temporary file.
+// in a temporary file. A test that must set the controller up first launches it itself.
 struct LaunchedApp
 {
     TemporarySettings settings;
@@ -114,7 +114,12 @@ struct LaunchedApp
     ScriptedPrompts prompts;
     AppDelegate delegate;
 
-    LaunchedApp()
+    explicit LaunchedApp(bool launchNow = true)
+    {
+        if (launchNow)
+            launch();
+    }
+    void launch()
     {
         delegate.applicationDidFinishLaunching();
         delegate.setPrompts(&prompts);

@@ -44,19 +44,14 @@ QByteArray canonical(const QString& json)
 }
 
 // A launched window with the real page, from the build tree.
-struct PageApp
+struct PageApp : LaunchedApp
 {
-    TemporarySettings settings;
-    AlertRecorder alerts;
-    ScriptedPrompts prompts;
-    AppDelegate delegate;
-
     explicit PageApp(const QString& pageDirectory = {})
+        : LaunchedApp(false)
     {
         if (!pageDirectory.isEmpty())
             delegate.editor()->setEditorPageDirectory(pageDirectory);
-        delegate.applicationDidFinishLaunching();
-        delegate.setPrompts(&prompts);
+        launch();
     }
     EditorPage* page() const { return delegate.editor()->Webview(); }
     QByteArray json() const { return delegate.TheDocument()->root()->jsonText().value_or("?"); }
