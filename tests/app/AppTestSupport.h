@@ -30,6 +30,10 @@
 #include <QTest>
 #include <deque>
 
+// A small document (a number, an array of texts in mixed case, an object) that several window tests search.
+const QString kFruits =
+    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
+
 // Answers the controller's questions from queues filled by the test; an unexpected question fails the
 // test and is answered with Cancel.
 class ScriptedPrompts : public Prompts
@@ -102,7 +106,7 @@ private:
 };
 
 // A launched controller whose alerts are recorded, whose questions come from a script and whose settings live
-// in a temporary file.
+// in a temporary file. A test that must set the controller up first launches it itself.
 struct LaunchedApp
 {
     TemporarySettings settings;
@@ -110,7 +114,12 @@ struct LaunchedApp
     ScriptedPrompts prompts;
     AppDelegate delegate;
 
-    LaunchedApp()
+    explicit LaunchedApp(bool launchNow = true)
+    {
+        if (launchNow)
+            launch();
+    }
+    void launch()
     {
         delegate.applicationDidFinishLaunching();
         delegate.setPrompts(&prompts);

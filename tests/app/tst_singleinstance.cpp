@@ -1,6 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
-#include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 
 #include <QFileInfo>
@@ -111,12 +109,9 @@ private slots:
     // Forwarded files go through the controller's usual open path, confirmation included.
     void forwardedFileOpensInController()
     {
-        TemporarySettings settings;
-        AlertRecorder alerts;
-        ScriptedPrompts prompts;
-        AppDelegate delegate;
-        delegate.applicationDidFinishLaunching();
-        delegate.setPrompts(&prompts);
+        LaunchedApp app;
+        AppDelegate& delegate = app.delegate;
+        ScriptedPrompts& prompts = app.prompts;
         SingleInstance instance;
         QVERIFY(instance.listen(m_name));
         connect(&instance, &SingleInstance::openRequested, &delegate, &AppDelegate::openFiles);
@@ -134,7 +129,7 @@ private slots:
         QVERIFY(!delegate.window()->isVisible());
         QVERIFY(SingleInstance::forwardToRunning({}, m_name));
         QTRY_VERIFY(delegate.window()->isVisible());
-        QVERIFY(alerts.alerts.isEmpty());
+        QVERIFY(app.alerts.alerts.isEmpty());
         QVERIFY(prompts.unexpected.isEmpty());
     }
 

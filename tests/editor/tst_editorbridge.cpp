@@ -6,23 +6,7 @@
 
 #include "FakeEditorPage.h"
 #include "app/AppTestSupport.h"
-#include "app/AppDelegate.h"
-#include "app/Workspace.h"
-#include "app/documents/DocumentController.h"
-#include "app/documents/ExportController.h"
-#include "app/downloader/DownloadController.h"
-#include "app/editor/EditorController.h"
-#include "app/findreplace/FindReplaceController.h"
-#include "app/jq/JqController.h"
-#include "app/menus/MainMenus.h"
-#include "app/newsletter/NewsletterController.h"
-#include "app/outline/OutlineController.h"
-#include "app/paths/PathController.h"
-#include "app/search/SearchController.h"
 #include "app/findreplace/FindReplaceDialog.h"
-#include "app/MainWindow.h"
-#include "app/outline/OutlineModel.h"
-#include "app/outline/OutlineView.h"
 #include "editor/ContentPusher.h"
 #include "editor/ScriptLiteral.h"
 #include "model/Document.h"
@@ -313,28 +297,16 @@ void EditorBridgeTest::messagesThatChangeNothing_data()
     // Malformed: one error line each.
     QTest::newRow("object, not a string")
         << QJsonValue(QJsonObject{{cmd, QStringLiteral("error")}, {content, QStringLiteral("x")}}) << false << malformed << error;
-    QTest::newRow("number") << QJsonValue(5) << false << malformed << error;
-    QTest::newRow("null") << QJsonValue(QJsonValue::Null) << false << malformed << error;
     QTest::newRow("empty object") << QJsonValue(QStringLiteral("{}")) << false << malformed << error;
-    QTest::newRow("array") << QJsonValue(QStringLiteral("[1]")) << false << malformed << error;
     QTest::newRow("message inside an array")
         << QJsonValue(QStringLiteral(R"([{"cmd":"error","content":"x"}])")) << false << malformed << error;
     QTest::newRow("cmd missing") << QJsonValue(QStringLiteral(R"({"content":"x"})")) << false << malformed << error;
     QTest::newRow("cmd a number") << QJsonValue(QStringLiteral(R"({"cmd":1,"content":"x"})")) << false << malformed << error;
-    QTest::newRow("cmd null") << QJsonValue(QStringLiteral(R"({"cmd":null,"content":"x"})")) << false << malformed << error;
-    QTest::newRow("cmd an array")
-        << QJsonValue(QStringLiteral(R"({"cmd":["error"],"content":"x"})")) << false << malformed << error;
     // Not JSON: the reader's error first, then the malformed message.
     QTest::newRow("not JSON") << QJsonValue(QStringLiteral("cmd=error")) << true << malformed << error;
-    QTest::newRow("truncated JSON")
-        << QJsonValue(QStringLiteral(R"({"cmd":"error","content":"x")")) << true << malformed << error;
-    QTest::newRow("empty text") << QJsonValue(QString()) << true << malformed << error;
     QTest::newRow("JSON string") << QJsonValue(QStringLiteral(R"("error")")) << true << malformed << error;
-    QTest::newRow("JSON number") << QJsonValue(QStringLiteral("5")) << true << malformed << error;
 
     // Well formed, but nothing to do: no log lines.
-    QTest::newRow("unknown command") << QJsonValue(QStringLiteral(R"({"cmd":"other"})")) << false << QStringList()
-                                     << QList<int>();
     QTest::newRow("unknown command with text")
         << QJsonValue(QStringLiteral(R"({"cmd":"other","content":"{\"z\":1}"})")) << false << QStringList() << QList<int>();
     QTest::newRow("command names are exact")
@@ -348,10 +320,6 @@ void EditorBridgeTest::messagesThatChangeNothing_data()
     const QList<int> traceLevel{int(Log::Level::Trace)};
     QTest::newRow("content changed to a number")
         << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged","content":5})")) << false << trace << traceLevel;
-    QTest::newRow("content changed to null")
-        << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged","content":null})")) << false << trace << traceLevel;
-    QTest::newRow("content changed to an object")
-        << QJsonValue(QStringLiteral(R"({"cmd":"contentChanged","content":{"z":1}})")) << false << trace << traceLevel;
 }
 
 void EditorBridgeTest::messagesThatChangeNothing()
@@ -399,9 +367,6 @@ void EditorBridgeTest::refusedPageTextShowsTheReadersError_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
     QTest::newRow("number") << QStringLiteral("5") << QStringLiteral("Line 1, column 1: The top level must be");
-    QTest::newRow("string") << QStringLiteral(R"("text")") << QStringLiteral("Line 1, column 1: The top level must be");
-    QTest::newRow("true") << QStringLiteral("true") << QStringLiteral("Line 1, column 1: The top level must be");
-    QTest::newRow("null") << QStringLiteral("null") << QStringLiteral("Line 1, column 1: The top level must be");
     QTest::newRow("unfinished object") << QStringLiteral(R"({"a":)") << QStringLiteral("Line 1, column ");
     QTest::newRow("trailing comma") << QStringLiteral("[1,]") << QStringLiteral("Line 1, column ");
     QTest::newRow("two documents") << QStringLiteral("{} {}") << QStringLiteral("Line 1, column 4: Unexpected text");
@@ -444,7 +409,8 @@ void EditorBridgeTest::refusedPageTextShowsTheReadersError()
     // Apart from the error, nothing changed; in particular nothing was pushed over the text in the page.
     const QString errorField = QStringLiteral("error=\"%1\"; label=%1; ").arg(shown);
     QCOMPARE(app.state(), QString(before).replace(QStringLiteral("error=<null>; label= (hidden); "), errorField));
-    QCOMPARE(app.document(), document);
+    // Pointers compared, not QCOMPARE: its failure message would read a replaced, deleted document.
+    QVERIFY(app.document() == document);
     QVERIFY(app.alerts.alerts.isEmpty());
     QCOMPARE(log.lines.size(), 2);
     QCOMPARE(log.lines.first(), traceLine("contentChanged(_:)"));
@@ -481,7 +447,7 @@ void EditorBridgeTest::pageTextBecomesTheDocument()
     app.postText(QStringLiteral("{\"b\": [true, {\"c\": null}, 9007199254740993],\n \"a\": \"it's \\\"x\\\"\"}"));
 
     QCOMPARE(app.json(), QByteArray(R"({"a":"it's \"x\"","b":[true,{"c":null},9007199254740993]})"));
-    QCOMPARE(app.document(), document);
+    QVERIFY(app.document() == document);
     QCOMPARE(app.document()->url(), app.pageDir.filePath(QStringLiteral("edited.json")));
     QVERIFY(!app.document()->saved());
     QCOMPARE(app.delegate.windowSubtitle(), QStringLiteral("edited.json*"));
@@ -491,9 +457,9 @@ void EditorBridgeTest::pageTextBecomesTheDocument()
     QVERIFY(app.delegate.CurrentPath().isNull());
     QVERIFY(app.alerts.alerts.isEmpty());
     QCOMPARE(errorChanged.count(), 0);
-    // The page already shows this text; pushing it back would move the user's cursor.
-    QTest::qWait(200);
-    QVERIFY(app.settle());
+    // The page already shows this text; pushing it back, even by the timed push after launch, would move the
+    // user's cursor.
+    QVERIFY(app.waitPastTimedPush());
     QCOMPARE(app.pushCount(), pushes);
     QCOMPARE(app.page.scripts.size(), scripts);
 
@@ -503,22 +469,6 @@ void EditorBridgeTest::pageTextBecomesTheDocument()
     QCOMPARE(app.pushCount(), pushes + 1);
     QVERIFY(app.pageShowsDocument());
 }
-
-void EditorBridgeTest::pageTextIsNotPushedBackByTheTimedPush()
-{
-    Bridge app(false);
-    app.page.defaultAnswer = QVariant(true);
-    app.launch();
-    QVERIFY(app.ready());
-    app.postText(QStringLiteral(R"({"typed": "in the page"})"));
-    QCOMPARE(app.json(), QByteArray(R"({"typed":"in the page"})"));
-    const qsizetype pushes = app.pushCount();
-    QVERIFY(app.waitPastTimedPush());
-    QCOMPARE(app.pushCount(), pushes);
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Loading the page
 
 namespace {
 
@@ -617,6 +567,9 @@ void EditorBridgeTest::largePageTextIsReadOnAWorkerAndLosesToLaterChanges()
     QCOMPARE(app.json(), QByteArray(R"(["opened"])"));
 }
 
+// ---------------------------------------------------------------------------------------------------------
+// Loading the page
+
 void EditorBridgeTest::pageIsChosenByAppearance_data()
 {
     QTest::addColumn<bool>("dark");
@@ -657,12 +610,25 @@ void EditorBridgeTest::pageIsChosenByAppearance()
     QCOMPARE(app.page.handlerRegistrations, 1);
 }
 
-void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
+void EditorBridgeTest::unusablePageIsLoggedWithoutFallback_data()
 {
+    QTest::addColumn<bool>("unreadable");
+    QTest::newRow("missing, though the dark page is there") << false;
+    // A file that opens but cannot be read: reading this process's memory from address 0 fails.
+    QTest::newRow("unreadable") << true;
+}
+
+// A light page that is missing or unreadable is logged once and nothing is loaded in its place; the window still
+// works and still talks to the page.
+void EditorBridgeTest::unusablePageIsLoggedWithoutFallback()
+{
+    QFETCH(bool, unreadable);
     PaletteGuard palette;
     useAppearance(false);
     Bridge app(false);
     QVERIFY(QFile::remove(app.pagePath(false)));
+    if (unreadable)
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), app.pagePath(false)));
     QVERIFY(QFile::exists(app.pagePath(true)));
     LogRecorder log;
     app.launch();
@@ -670,10 +636,12 @@ void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
     QVERIFY(app.page.loadedHtml.isEmpty());
     QVERIFY(app.page.baseUrls.isEmpty());
     QVERIFY(!app.delegate.editor()->editorPageIsDark());
-    QCOMPARE(log.lines.count(errorLine("setupWebview()", QStringLiteral("Could not locate editor HTML resource"))), 1);
     QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
+    // A file that is there but unreadable is not reported as missing.
+    const QString missing = QStringLiteral("Could not locate editor HTML resource");
+    QCOMPARE(log.lines.count(errorLine("setupWebview()", missing)), unreadable ? 0 : 1);
+    QCOMPARE(log.lines.join(QLatin1Char('\n')).contains(missing), !unreadable);
 
-    // The window still works, and still talks to the page.
     QCOMPARE(app.page.handlerRegistrations, 1);
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"still": "works"})")));
     QVERIFY(app.settle());
@@ -685,24 +653,6 @@ void EditorBridgeTest::missingPageIsLoggedWithoutFallback()
 
 // ---------------------------------------------------------------------------------------------------------
 // Pushing
-
-void EditorBridgeTest::unreadablePageIsLogged()
-{
-    // A file that opens but cannot be read: reading this process's memory from address 0 fails.
-    PaletteGuard palette;
-    useAppearance(false);
-    Bridge app(false);
-    QVERIFY(QFile::remove(app.pagePath(false)));
-    QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), app.pagePath(false)));
-    LogRecorder log;
-    app.launch();
-
-    QVERIFY(app.page.loadedHtml.isEmpty());
-    QCOMPARE(log.errorsNaming(QStringLiteral("setupWebview()")), 1);
-    QVERIFY(!log.lines.join(QLatin1Char('\n')).contains(QStringLiteral("Could not locate editor HTML resource")));
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral("[1]")));
-    QCOMPARE(app.json(), QByteArray("[1]"));
-}
 
 void EditorBridgeTest::documentChangesArePushed_data()
 {
@@ -750,48 +700,39 @@ void EditorBridgeTest::documentChangesArePushed()
     QVERIFY(app.pageShowsDocument());
 }
 
-void EditorBridgeTest::pageGetsTheTextOnceLoaded()
+// Pushes wait for the page to load; each load gets the whole text, even when nothing changed, and without waiting
+// for the answers of the page it replaced.
+void EditorBridgeTest::pageGetsTheTextOnEachLoad()
 {
     Bridge app;
     QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"before": "load"})")));
-    // A push while the page loads would go nowhere: pushes wait for the load.
     QTest::qWait(50);
     QCOMPARE(app.pushCount(), 0);
     QVERIFY(!app.delegate.editor()->editorPushIsIdle());
-    const qsizetype pushes = 0;
 
     app.page.finishLoading();
     QVERIFY(app.settle());
-    QCOMPARE(app.pushCount(), pushes + 1);
+    QCOMPARE(app.pushCount(), 1);
     QVERIFY(app.pageShowsDocument());
-    // Each load of the page gets the text, even when nothing changed.
-    app.page.finishLoading();
-    QVERIFY(app.settle());
-    QCOMPARE(app.pushCount(), pushes + 2);
-    QVERIFY(app.pageShowsDocument());
-}
 
-void EditorBridgeTest::reloadDoesNotWaitForTheOldPage()
-{
-    Bridge app(false);
+    // This page never answers; the one that replaces it gets the text at once.
     app.page.holdAnswers = true;
-    app.launch();
-    app.page.finishLoading();
-    QTRY_COMPARE(app.pushCount(), 1);
-    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
-
-    // The old page will never answer: the reloaded one gets the text at once.
     app.page.finishLoading();
     QTRY_COMPARE(app.pushCount(), 2);
+    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
+    app.page.finishLoading();
+    QTRY_COMPARE(app.pushCount(), 3);
     app.page.holdAnswers = false;
     app.page.releaseAnswers();
     QVERIFY(app.settle());
     QTest::qWait(50);
-    QCOMPARE(app.pushCount(), 2);
+    QCOMPARE(app.pushCount(), 3);
     QVERIFY(app.pageShowsDocument());
 }
 
-void EditorBridgeTest::burstOfEditsMakesOnePush()
+// Edits go in as few pushes as the page can take: a burst makes one push, and edits made while a push is unanswered
+// wait for it and then go as one.
+void EditorBridgeTest::editsAreMergedIntoFewPushes()
 {
     Bridge app;
     QVERIFY(app.ready());
@@ -807,6 +748,26 @@ void EditorBridgeTest::burstOfEditsMakesOnePush()
     QCOMPARE(app.pushCount(), pushes + 1);
     QVERIFY(app.pageShowsDocument());
     QVERIFY(app.page.shownText().contains("\"counter\": 50"));
+
+    app.page.holdAnswers = true;
+    counter->setValueLabel(QStringLiteral("51"));
+    QTRY_COMPARE(app.pushCount(), pushes + 2);
+    const qsizetype scripts = app.page.scripts.size();
+    for (int i = 52; i <= 60; ++i) {
+        counter->setValueLabel(QString::number(i));
+        QTest::qWait(10);
+    }
+    QTest::qWait(100);
+    QCOMPARE(app.page.scripts.size(), scripts);
+    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
+
+    app.page.holdAnswers = false;
+    app.page.releaseAnswers();
+    QVERIFY(app.settle());
+    QTest::qWait(50);
+    QCOMPARE(app.pushCount(), pushes + 3);
+    QVERIFY(app.pageShowsDocument());
+    QVERIFY(app.page.shownText().contains("\"counter\": 60"));
 }
 
 void EditorBridgeTest::longTextIsPushedInParts()
@@ -889,36 +850,6 @@ void EditorBridgeTest::reloadDropsTheRestOfAPushInParts()
     app.page.finishLoading();
     QVERIFY(app.settle());
     QVERIFY(app.pageShowsDocument());
-}
-
-void EditorBridgeTest::editsWaitForTheUnansweredPush()
-{
-    Bridge app;
-    QVERIFY(app.ready());
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"counter": 0})")));
-    QVERIFY(app.settle());
-    const qsizetype pushes = app.pushCount();
-
-    app.page.holdAnswers = true;
-    TreeNode* counter = app.document()->root()->child(0);
-    counter->setValueLabel(QStringLiteral("1"));
-    QTRY_COMPARE(app.pushCount(), pushes + 1);
-    const qsizetype scripts = app.page.scripts.size();
-    for (int i = 2; i <= 10; ++i) {
-        counter->setValueLabel(QString::number(i));
-        QTest::qWait(10);
-    }
-    QTest::qWait(100);
-    QCOMPARE(app.page.scripts.size(), scripts);
-    QVERIFY(!app.delegate.editor()->editorPushIsIdle());
-
-    app.page.holdAnswers = false;
-    app.page.releaseAnswers();
-    QVERIFY(app.settle());
-    QTest::qWait(50);
-    QCOMPARE(app.pushCount(), pushes + 2);
-    QVERIFY(app.pageShowsDocument());
-    QVERIFY(app.page.shownText().contains("\"counter\": 10"));
 }
 
 // Typing in the page since the last push makes the lines compared out of date: the page refuses them, and the

@@ -24,7 +24,6 @@ private slots:
     void refusedPageTextShowsTheReadersError_data();
     void refusedPageTextShowsTheReadersError();
     void pageTextBecomesTheDocument();
-    void pageTextIsNotPushedBackByTheTimedPush();
     void longPageTextArrivesInParts();
     void incompletePartsChangeNothing_data();
     void incompletePartsChangeNothing();
@@ -33,20 +32,18 @@ private slots:
     // Loading the page.
     void pageIsChosenByAppearance_data();
     void pageIsChosenByAppearance();
-    void missingPageIsLoggedWithoutFallback();
-    void unreadablePageIsLogged();
+    void unusablePageIsLoggedWithoutFallback_data();
+    void unusablePageIsLoggedWithoutFallback();
 
     // Pushing the document into the page.
     void documentChangesArePushed_data();
     void documentChangesArePushed();
-    void pageGetsTheTextOnceLoaded();
-    void reloadDoesNotWaitForTheOldPage();
-    void burstOfEditsMakesOnePush();
+    void pageGetsTheTextOnEachLoad();
+    void editsAreMergedIntoFewPushes();
     void longTextIsPushedInParts();
     void pushInPartsStopsAtAFailedPart();
     void documentTooLargeForThePageShowsANotice();
     void reloadDropsTheRestOfAPushInParts();
-    void editsWaitForTheUnansweredPush();
     void pageTypedInSinceThePushTakesTheWholeText();
     void pageEditComesAsChangedLines();
     void timedPushOnlyWhenThePageMayLackTheText_data();

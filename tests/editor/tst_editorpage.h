@@ -10,10 +10,8 @@ class EditorPageTest : public QObject
 
 private slots:
     void pushedTextKeepsEveryCharacterAndNumber();
-    void pushesMergeAndEndWithTheLatestDocument();
     void longTextIsPushedInParts();
     void editInPageReplacesTreeWithoutPushBack();
-    void invalidEditKeepsTreeAndReportsError();
     void longEditInPageArrivesWhole();
     void editingKeysInThePageStayInThePage();
     void undoKeysInThePageUndoTyping();

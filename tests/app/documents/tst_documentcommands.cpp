@@ -1,7 +1,5 @@
 #include "AppTestSupport.h"
 #include "ExportCheck.h"
-#include "TestSupport.h"
-#include "app/MainWindow.h"
 #include "app/search/SearchField.h"
 #include "model/Notifications.h"
 
@@ -21,8 +19,6 @@
 
 namespace {
 
-const QString kFruits =
-    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
 const QString kProceedTitle = QStringLiteral("Are you sure you want to proceed?");
 const QString kLoadFailure = QStringLiteral("Something went wrong!: JSON content doesn't appear to be valid.");
 const QString kSaveFailure = QStringLiteral("Something went wrong!: Document contents could not be saved to disk. "
@@ -40,24 +36,6 @@ const char* const kRichDocument =
     " \"unicode\": \"Gr\\u00fc\\u00dfe, \\u65e5\\u672c \\ud83c\\udf89\", \"\\u043a\\u043b\\u044e\\u0447\": \"\","
     " \"list\": [1, [2, [3, \"x\"]], {\"k\": \"v\"}, []], \"nested\": {\"inner\": {\"deep\": [true, false]}},"
     " \"emptyObject\": {}}";
-
-// Reads the property list back with Python's plistlib and compares it, types included, with the JSON file.
-const char* const kComparePlist = "import json, plistlib, sys\n"
-                                  "def tagged(v):\n"
-                                  "    if isinstance(v, bool): return ['bool', v]\n"
-                                  "    if isinstance(v, int): return ['int', v]\n"
-                                  "    if isinstance(v, float): return ['float', v]\n"
-                                  "    if isinstance(v, str): return ['str', v]\n"
-                                  "    if isinstance(v, list): return ['list', [tagged(x) for x in v]]\n"
-                                  "    if isinstance(v, dict): return ['dict', sorted((k, tagged(x)) for k, x in "
-                                  "v.items())]\n"
-                                  "    return ['other', repr(v)]\n"
-                                  "with open(sys.argv[1], 'rb') as f: p = plistlib.load(f)\n"
-                                  "with open(sys.argv[2], encoding='utf-8') as f: j = json.load(f)\n"
-                                  "if tagged(p) != tagged(j):\n"
-                                  "    print('plist: ' + ascii(tagged(p)))\n"
-                                  "    print('json:  ' + ascii(tagged(j)))\n"
-                                  "    sys.exit(1)\n";
 
 // Runs one of the commands that replace the document, New and Open… from their menu items; the Open commands
 // open `path`.
@@ -79,7 +57,6 @@ void replaceDocument(LaunchedApp& app, const QString& command, const QString& pa
 // Chooses the format's item in File or File > Export.
 void runExport(AppDelegate& delegate, ExportFormat format)
 {
-    
     const std::map<ExportFormat, QAction*> items{{ExportFormat::Json, delegate.menus()->action(MenuCommand::SaveAs)},
                                                  {ExportFormat::Xml, delegate.menus()->action(MenuCommand::ExportXml)},
                                                  {ExportFormat::Yaml, delegate.menus()->action(MenuCommand::ExportYaml)},
@@ -178,7 +155,8 @@ private slots:
         app.prompts.confirmationAnswers.push_back({false, true});
         replaceDocument(app, command, target);
         QVERIFY(app.waitUntilLoaded());
-        QCOMPARE(app.document(), launched);
+        // Pointers compared, not QCOMPARE: its failure message would read a replaced, deleted document.
+        QVERIFY(app.document() == launched);
         QVERIFY(app.prompts.confirmations.first().showsSuppression);
         const bool opens = command != QLatin1String("new");
         QSettings& store = Settings::instance().store();
@@ -209,7 +187,7 @@ private slots:
         app.delegate.menus()->action(MenuCommand::Open)->trigger();
         QCOMPARE(app.prompts.confirmations.size(), 1);
         QVERIFY(!app.delegate.isLoading());
-        QCOMPARE(app.document(), launched);
+        QVERIFY(app.document() == launched);
         QCOMPARE(app.subtitle(), QStringLiteral("Untitled*"));
         QVERIFY(app.alerts.alerts.isEmpty());
     }
@@ -442,9 +420,9 @@ private slots:
         QVERIFY(app.prompts.confirmations.isEmpty());
     }
 
-    // The exports run in brackwell-cli. A property list holds the document's values with their types; exporting
-    // it marks the document saved but gives it no file. XML and YAML read back as the document, are the very
-    // bytes brackwell-cli writes for the document's file, and leave the document unsaved.
+    // The exports run in brackwell-cli: each file holds the very bytes brackwell-cli writes for the document's
+    // file (whose writers the model and command-line tests read back), and XML and YAML read back as the document.
+    // A property list marks the document saved but gives it no file; XML and YAML leave it unsaved.
     void helperExport_data()
     {
         QTest::addColumn<int>("format");
@@ -483,26 +461,14 @@ private slots:
         QCOMPARE(entries(dir), (QStringList{"out.export", "source.json"}));
         QVERIFY(readFile(target).startsWith(magic));
 
-        if (!propertyList) {
-            const bool xml = format == int(ExportFormat::Xml);
-            QCOMPARE(exportReadBackVerdict(xml, target, source), QStringLiteral("same"));
-            const QString fromCli = dir.filePath(QStringLiteral("cli.export"));
-            QProcess cli;
-            cli.start(QStringLiteral(BRACKWELL_CLI_PATH),
-                      {QStringLiteral("export"), QStringLiteral("--to"),
-                       xml ? QStringLiteral("xml") : QStringLiteral("yaml"), source, fromCli});
-            QVERIFY(cli.waitForFinished(kExportTimeout) && cli.exitCode() == 0);
-            QCOMPARE(readFile(fromCli), readFile(target));
-            return;
-        }
-        QProcess python;
-        python.start(QStringLiteral("python3"),
-                     {QStringLiteral("-c"), QString::fromLatin1(kComparePlist), target, source});
-        if (!python.waitForStarted())
-            QSKIP("python3 is not available");
-        QVERIFY(python.waitForFinished(kExportTimeout));
-        QVERIFY2(python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0,
-                 (python.readAllStandardOutput() + python.readAllStandardError()).constData());
+        const QString fromCli = dir.filePath(QStringLiteral("cli.export"));
+        QProcess cli;
+        cli.start(QStringLiteral(BRACKWELL_CLI_PATH), {QStringLiteral("export"), QStringLiteral("--to"),
+                                                       ExportFormats::cliName(ExportFormat(format)), source, fromCli});
+        QVERIFY(cli.waitForFinished(kExportTimeout) && cli.exitCode() == 0);
+        QCOMPARE(readFile(fromCli), readFile(target));
+        if (!propertyList)
+            QCOMPARE(exportReadBackVerdict(format == int(ExportFormat::Xml), target, source), QStringLiteral("same"));
     }
 
     // An edit made while the property list is being written, in the outline or as text typed in the page (which
@@ -661,7 +627,7 @@ private slots:
 
         QCOMPARE(window->close(), closes);
         QCOMPARE(window->isVisible(), !closes);
-        QCOMPARE(app.document(), document);
+        QVERIFY(app.document() == document);
         QCOMPARE(app.prompts.saveQuestions, choice < 0 ? QStringList() : QStringList{name});
         QCOMPARE(readFile(file), fileAfter);
         QCOMPARE(readFile(target), panelPath ? QByteArray("{\"k\":\"new\"}") : QByteArray());
@@ -704,7 +670,7 @@ private slots:
 
         QVERIFY(!s.delegate.loadJSONString(QStringLiteral("{\"a\": [1,")));
         QCOMPARE(s.alertTexts(), QStringList{kLoadFailure});
-        QCOMPARE(s.delegate.TheDocument(), launched);
+        QVERIFY(s.delegate.TheDocument() == launched);
         QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
 
         QVERIFY(s.delegate.loadJSONString(QStringLiteral("[1,2]")));
@@ -748,7 +714,7 @@ private slots:
             QCOMPARE(Settings::instance().recentDocuments(), QStringList{QFileInfo(path).absoluteFilePath()});
             QVERIFY(s.alerts.alerts.isEmpty());
         } else {
-            QCOMPARE(s.delegate.TheDocument(), before);
+            QVERIFY(s.delegate.TheDocument() == before);
             QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
             QVERIFY(Settings::instance().recentDocuments().isEmpty());
             QCOMPARE(s.alertTexts(), QStringList{kLoadFailure});
@@ -777,56 +743,8 @@ private slots:
         QVERIFY(alerts.alerts.isEmpty());
     }
 
-    // confirmProceed asks unless the key is silenced; the checkbox silences it whichever button was pressed.
-    void confirmProceed_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("silenced");
-        QTest::addColumn<bool>("proceed");
-        QTest::addColumn<bool>("tick");
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("silenced key") << "k" << true << true << false << true;
-        QTest::newRow("ok") << "k" << false << true << false << false;
-        QTest::newRow("cancel") << "k" << false << false << false << false;
-        QTest::newRow("cancel with the box ticked") << "k" << false << false << true << true;
-        QTest::newRow("no key") << "" << false << true << true << false;
-    }
-    void confirmProceed()
-    {
-        QFETCH(QString, key);
-        QFETCH(bool, silenced);
-        QFETCH(bool, proceed);
-        QFETCH(bool, tick);
-        QFETCH(bool, stored);
-        LaunchedApp s;
-        if (silenced)
-            Settings::instance().setSuppressed(key);
-        else
-            s.prompts.confirmationAnswers.push_back({proceed, tick});
-        int ran = 0;
-        const auto ask = [&] {
-            s.delegate.documents()->confirmProceed(QStringLiteral("T"), QStringLiteral("M"), key, [&] { ++ran; });
-        };
-        ask();
-        QCOMPARE(ran, proceed ? 1 : 0);
-        QCOMPARE(s.prompts.confirmations.size(), silenced ? 0 : 1);
-        if (!silenced) {
-            const Prompts::Confirmation& asked = s.prompts.confirmations.first();
-            QCOMPARE(asked.title + asked.message, QStringLiteral("TM"));
-            QCOMPARE(asked.showsSuppression, !key.isEmpty());
-        }
-        QCOMPARE(Settings::instance().isSuppressed(key), stored);
-        if (key.isEmpty())
-            QVERIFY(Settings::instance().store().allKeys().isEmpty());
-        if (stored) {
-            ask();
-            QCOMPARE(ran, proceed ? 2 : 1);
-        }
-        QVERIFY(s.prompts.unexpected.isEmpty());
-    }
-
-    // Of several files handed over at once only the first is opened; a saved document is replaced unasked.
-    void openFilesThenReplaceSaved()
+    // Of several files handed over at once only the first is opened, after one question.
+    void openFilesOpensOnlyTheFirst()
     {
         LaunchedApp s;
         QTemporaryDir dir;
@@ -840,13 +758,6 @@ private slots:
         QTRY_VERIFY(!s.delegate.isLoading());
         QCOMPARE(s.subtitle(), QStringLiteral("a.json"));
         QCOMPARE(Settings::instance().recentDocuments(), QStringList{QFileInfo(paths.first()).absoluteFilePath()});
-        // a.json is saved now: neither Open nor New asks again.
-
-        s.delegate.openFile(paths[2]);
-        QTRY_VERIFY(!s.delegate.isLoading());
-        QCOMPARE(s.subtitle(), QStringLiteral("c.json"));
-        s.delegate.documents()->newDocument();
-        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
         QCOMPARE(s.prompts.confirmations.size(), 1);
     }
 

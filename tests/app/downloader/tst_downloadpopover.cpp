@@ -1,8 +1,6 @@
 #include "../net/LocalHttpServer.h"
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/downloader/DownloaderPopover.h"
-#include "app/MainWindow.h"
 #include "net/Downloader.h"
 #include "net/HeaderEntry.h"
 

@@ -1,7 +1,5 @@
 #include "AppTestSupport.h"
 #include "app/findreplace/FindReplaceDialog.h"
-#include "app/MainWindow.h"
-#include "app/outline/OutlineModel.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

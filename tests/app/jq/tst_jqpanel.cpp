@@ -1,5 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/jq/JqPanel.h"
 #include "app/menus/MenuText.h"
 #include "app/jq/ResultView.h"
@@ -244,13 +243,10 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, result);
         QFETCH(QString, logged);
-        // Built by hand: a controller that never finished launching is the only one without a document.
-        TemporarySettings settings;
-        AlertRecorder alerts;
+        // A controller that never finished launching is the only one without a document.
+        LaunchedApp app(setup != QLatin1String("not launched"));
+        AppDelegate& delegate = app.delegate;
         LogRecorder log;
-        AppDelegate delegate;
-        if (setup != QLatin1String("not launched"))
-            delegate.applicationDidFinishLaunching();
         if (setup == QLatin1String("missing jq"))
             delegate.jq()->setJqProgram(QStringLiteral("/nonexistent/jq"));
         if (setup == QLatin1String("string root"))

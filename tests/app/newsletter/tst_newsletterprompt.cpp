@@ -1,7 +1,6 @@
 #include "../net/LocalHttpServer.h"
 #include "AppTestSupport.h"
 #include "app/newsletter/MailingListPromptView.h"
-#include "app/MainWindow.h"
 #include "app/menus/MenuText.h"
 #include "newsletter/MailingListManager.h"
 

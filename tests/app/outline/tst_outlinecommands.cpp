@@ -1,5 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/search/SearchField.h"
 
 #include <QApplication>
@@ -14,13 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-
-namespace {
-
-const QString kFruits =
-    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
-
-} // namespace
 
 class TestOutlineCommands : public QObject
 {
@@ -65,42 +57,6 @@ private slots:
         QCOMPARE(s.delegate.CurrentPath(), QStringLiteral("root.a.b"));
         QVERIFY(s.model()->setData(s.model()->index(1, OutlineModel::NameColumn), QStringLiteral("x")));
         QCOMPARE(s.delegate.CurrentPath(), QStringLiteral("root.x.b"));
-    }
-
-    // Every edit typed into the outline marks the saved document unsaved again; bad values are rewritten.
-    void inPlaceEdits_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("json");
-        const int name = OutlineModel::NameColumn;
-        const int kind = OutlineModel::KindColumn;
-        const int value = OutlineModel::ValueColumn;
-        QTest::newRow("string value") << 2 << value << "y"
-                                      << "{\"n\":1,\"s\":\"y\",\"t\":true}";
-        QTest::newRow("member name") << 2 << name << "renamed"
-                                     << "{\"n\":1,\"renamed\":\"x\",\"t\":true}";
-        QTest::newRow("leaf kind") << 3 << kind << "String"
-                                   << "{\"n\":1,\"s\":\"x\",\"t\":\"true\"}";
-        QTest::newRow("integer given text") << 1 << value << "abc"
-                                            << "{\"n\":0,\"s\":\"x\",\"t\":true}";
-        QTest::newRow("boolean given text") << 3 << value << "maybe"
-                                            << "{\"n\":1,\"s\":\"x\",\"t\":false}";
-    }
-    void inPlaceEdits()
-    {
-        QFETCH(int, row);
-        QFETCH(int, column);
-        QFETCH(QString, text);
-        QFETCH(QString, json);
-        LaunchedApp s;
-        QVERIFY(s.delegate.loadJSONString(QStringLiteral("{\"n\":1,\"s\":\"x\",\"t\":true}")));
-        s.delegate.TheDocument()->setSaved(true);
-        QCOMPARE(s.subtitle(), QStringLiteral("Untitled"));
-        QVERIFY(s.model()->setData(s.model()->index(row, column), text));
-        QCOMPARE(s.json(), json);
-        QCOMPARE(s.subtitle(), QStringLiteral("Untitled*"));
     }
 
     // A cell's editor committed with the text it opened with changes nothing, whatever the row's label: the

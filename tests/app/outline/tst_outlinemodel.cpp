@@ -1,7 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
-#include "app/outline/OutlineModel.h"
-#include "app/outline/OutlineView.h"
 #include "model/Notifications.h"
 #include "model/SearchSettings.h"
 #include "model/TreeNode.h"

@@ -1,5 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/paths/GoToPathDialog.h"
 
 #include <QApplication>
@@ -15,13 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-
-namespace {
-
-const QString kFruits =
-    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
-
-} // namespace
 
 class TestPaths : public QObject
 {

@@ -1,5 +1,4 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/search/SearchField.h"
 
 #include <QApplication>
@@ -17,8 +16,6 @@
 
 namespace {
 
-const QString kFruits =
-    QStringLiteral("{\"count\":3,\"fruits\":[\"apple\",\"Banana\",\"cherry\"],\"owner\":{\"name\":\"Ann\"}}");
 const QString kRecentSearchesKey = QStringLiteral("BrackwellRecentSearches");
 
 } // namespace

@@ -1,9 +1,5 @@
 #include "AppTestSupport.h"
-#include "TestSupport.h"
 #include "app/findreplace/FindReplaceDialog.h"
-#include "app/MainWindow.h"
-#include "app/outline/OutlineModel.h"
-#include "app/outline/OutlineView.h"
 #include "app/search/SearchField.h"
 #include "app/undo/UndoHistory.h"
 
