@@ -1,5 +1,6 @@
 #include "jq/Subprocess.h"
 #include "jq/SubprocessDependencyBuilder.h"
+#include "jq/SubprocessErrors.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,7 +19,7 @@
 
 using Input = Subprocess::Input;
 
-Q_DECLARE_METATYPE(SubprocessError)
+Q_DECLARE_METATYPE(Error)
 Q_DECLARE_METATYPE(std::optional<Subprocess::Input>)
 
 namespace {
@@ -190,7 +191,7 @@ public:
     void setStandardError(FileDescriptor descriptor) override { m_error = std::move(descriptor); }
     void setTerminationHandler(std::function<void()> handler) override { m_handler = std::move(handler); }
 
-    std::optional<SubprocessError> start() override
+    Result<void> start() override
     {
         {
             std::lock_guard lock(m_record->mutex);
@@ -214,7 +215,7 @@ public:
             if (m_handler)
                 std::exchange(m_handler, nullptr)();
         });
-        return std::nullopt;
+        return {};
     }
 
     qint32 processIdentifier() const override { return 4242; }
@@ -247,7 +248,7 @@ public:
         record->commands << command;
         return std::make_unique<FakeProcess>(record);
     }
-    std::variant<FileDescriptor, SubprocessError> openFileForReading(const QUrl& url) override
+    Result<FileDescriptor> openFileForReading(const QUrl& url) override
     {
         {
             std::lock_guard lock(record->mutex);
@@ -255,12 +256,12 @@ public:
         }
         return SubprocessDependencyBuilder().openFileForReading(url);
     }
-    std::variant<SubprocessDataPipe, SubprocessError> createDataPipe(const QByteArray& bytes) override
+    Result<SubprocessDataPipe> createDataPipe(const QByteArray& bytes) override
     {
         std::lock_guard lock(record->mutex);
         ++record->dataPipes;
         if (record->failDataPipe)
-            return SubprocessError::platform(EMFILE, QStringLiteral("pipe"));
+            return platformError(EMFILE, QStringLiteral("pipe"));
         return SubprocessDataPipe::create(bytes);
     }
 };
@@ -283,39 +284,34 @@ private slots:
 
     void errorCodesAndDescriptions_data()
     {
-        QTest::addColumn<SubprocessError>("error");
-        QTest::addColumn<SubprocessError::Kind>("kind");
+        QTest::addColumn<Error>("error");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("description");
-        QTest::newRow("non-zero exit") << SubprocessError::exitedWithNonZeroStatus(2, "jq: error: x is not defined")
-                                       << SubprocessError::Kind::ExitedWithNonZeroStatus << 2
+        const auto exited = [](int status, const QString& message) {
+            Error error(Error::Code::ProcessFailed, message);
+            error.status = status;
+            return error;
+        };
+        QTest::newRow("non-zero exit") << exited(2, "jq: error: x is not defined") << 2
                                        << "jq: error: x is not defined";
-        QTest::newRow("non-zero exit, large status") << SubprocessError::exitedWithNonZeroStatus(255, "")
-                                                     << SubprocessError::Kind::ExitedWithNonZeroStatus << 255 << "";
-        QTest::newRow("property list") << SubprocessError::unexpectedPropertyListObject("array")
-                                       << SubprocessError::Kind::UnexpectedPropertyListObject << 10
+        QTest::newRow("non-zero exit, large status") << exited(255, "") << 255 << "";
+        QTest::newRow("property list") << Error(Error::Code::UnexpectedPropertyList, "array") << 10
                                        << "The property list object could not be cast to expected type";
-        QTest::newRow("JSON") << SubprocessError::unexpectedJsonObject("string")
-                              << SubprocessError::Kind::UnexpectedJsonObject << 20
+        QTest::newRow("JSON") << Error(Error::Code::UnexpectedJson, "string") << 20
                               << "The JSON object could not be cast to expected type";
-        QTest::newRow("input encoding") << SubprocessError::inputStringEncodingError()
-                                        << SubprocessError::Kind::InputStringEncodingError << 30
+        QTest::newRow("input encoding") << Error(Error::Code::InputEncoding, QString()) << 30
                                         << "Input string could not be encoded";
-        QTest::newRow("output encoding") << SubprocessError::outputStringEncodingError()
-                                         << SubprocessError::Kind::OutputStringEncodingError << 40
+        QTest::newRow("output encoding") << Error(Error::Code::OutputEncoding, QString()) << 40
                                          << "Output string could not be encoded";
-        QTest::newRow("platform") << SubprocessError::platform(ENOENT, "/nowhere") << SubprocessError::Kind::Platform
-                                  << ENOENT << "No such file or directory";
+        QTest::newRow("platform") << platformError(ENOENT, "/nowhere") << ENOENT << "No such file or directory";
     }
     void errorCodesAndDescriptions()
     {
-        QFETCH(SubprocessError, error);
-        QFETCH(SubprocessError::Kind, kind);
+        QFETCH(Error, error);
         QFETCH(int, code);
         QFETCH(QString, description);
-        QCOMPARE(error.kind(), kind);
-        QCOMPARE(error.code(), code);
-        QCOMPARE(error.description(), description);
+        QCOMPARE(subprocessCode(error), code);
+        QCOMPARE(subprocessDescription(error), description);
     }
 
     // Streams without handlers go to the null device: a child writing far more than a pipe holds must still
@@ -334,7 +330,7 @@ private slots:
         QFETCH(int, status);
         auto recorder = Recorder::make();
         auto runner = Subprocess::create(shell(script));
-        QVERIFY(!runner->launch(std::nullopt, {}, {}, Recorder::onTermination(recorder)));
+        QVERIFY(runner->launch(std::nullopt, {}, {}, Recorder::onTermination(recorder)));
         QVERIFY(recorder->waitForReport());
         const Recorder::State state = recorder->state();
         QCOMPARE(state.reports, 1);
@@ -344,7 +340,7 @@ private slots:
 
         // Without any handler at all, waiting is the only way to learn of the end.
         auto silent = Subprocess::create(shell(script));
-        QVERIFY(!silent->launch());
+        QVERIFY(silent->launch());
         QVERIFY(silent->waitForTermination());
         QVERIFY(!silent->isRunning());
         QCOMPARE(silent->terminationStatus(), status);
@@ -354,15 +350,15 @@ private slots:
     {
         auto recorder = Recorder::make();
         auto runner = Subprocess::create({QStringLiteral("/bin/true")});
-        QVERIFY(!runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
-                                Recorder::onTermination(recorder)));
+        QVERIFY(runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
+                               Recorder::onTermination(recorder)));
         QVERIFY(recorder->waitForReport());
         QVERIFY(recorder->state().output.isEmpty());
         QVERIFY(recorder->state().error.isEmpty());
 
         auto collecting = Recorder::make();
         auto second = Subprocess::create({QStringLiteral("/bin/true")});
-        QVERIFY(!second->launchCollectingOutput(std::nullopt, Recorder::onCollected(collecting)));
+        QVERIFY(second->launchCollectingOutput(std::nullopt, Recorder::onCollected(collecting)));
         QVERIFY(collecting->waitForReport());
         QCOMPARE(collecting->state().collectedOutput, QByteArray());
         QCOMPARE(collecting->state().collectedError, QByteArray());
@@ -384,8 +380,8 @@ private slots:
                                                          "printf b; printf y >&2; until read v < \"$0\"; do :; done; "
                                                          "printf c"),
                                           QString::fromLocal8Bit(fifo)});
-        QVERIFY(!runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
-                                Recorder::onTermination(recorder)));
+        QVERIFY(runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
+                               Recorder::onTermination(recorder)));
         QVERIFY(recorder->waitUntil([](const auto& s) { return s.output.size() == 1 && s.error.size() == 1; }));
         QVERIFY(releaseThroughFifo(fifo));
         QVERIFY(recorder->waitUntil([](const auto& s) { return s.output.size() == 2 && s.error.size() == 2; }));
@@ -405,7 +401,7 @@ private slots:
         auto recorder = Recorder::make();
         auto runner = Subprocess::create(shell(QStringLiteral("printf a; printf x >&2; sleep 0.05; printf b; "
                                                               "sleep 0.05; printf y >&2; printf c; exit 2")));
-        QVERIFY(!runner->launchCollectingOutput(std::nullopt, Recorder::onCollected(recorder)));
+        QVERIFY(runner->launchCollectingOutput(std::nullopt, Recorder::onCollected(recorder)));
         QVERIFY(recorder->waitForReport());
         QCOMPARE(recorder->state().collectedOutput, QByteArray("abc"));
         QCOMPARE(recorder->state().collectedError, QByteArray("xy"));
@@ -422,8 +418,8 @@ private slots:
             auto runner = Subprocess::create(shell(QStringLiteral(
                 "i=0; while [ $i -lt 200 ]; do echo line $i; echo problem $i >&2; i=$((i+1)); done; exit 4")));
             weak = runner;
-            QVERIFY(!runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
-                                    Recorder::onTermination(recorder)));
+            QVERIFY(runner->launch(std::nullopt, Recorder::onOutput(recorder), Recorder::onError(recorder),
+                                   Recorder::onTermination(recorder)));
         }
         QVERIFY(recorder->waitForReport());
         QTRY_VERIFY_WITH_TIMEOUT(weak.expired(), 60000);
@@ -455,7 +451,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         auto recorder = Recorder::make();
         auto runner = Subprocess::create({QStringLiteral("/bin/cat")});
-        QVERIFY(!runner->launchCollectingOutput(Input::data(bytes), Recorder::onCollected(recorder)));
+        QVERIFY(runner->launchCollectingOutput(Input::data(bytes), Recorder::onCollected(recorder)));
         QVERIFY(recorder->waitForReport());
         QCOMPARE(recorder->state().status, 0);
         QVERIFY(recorder->state().collectedOutput == bytes);
@@ -467,8 +463,8 @@ private slots:
     {
         auto recorder = Recorder::make();
         auto runner = Subprocess::create(shell(QStringLiteral("exit 3")));
-        QVERIFY(!runner->launchCollectingOutput(Input::data(largeBinary(8 * 1024 * 1024)),
-                                                Recorder::onCollected(recorder)));
+        QVERIFY(
+            runner->launchCollectingOutput(Input::data(largeBinary(8 * 1024 * 1024)), Recorder::onCollected(recorder)));
         QVERIFY(recorder->waitForReport());
         QCOMPARE(recorder->state().status, 3);
         QVERIFY(runner->waitForTermination());
@@ -496,7 +492,7 @@ private slots:
         QFETCH(QByteArray, expected);
         auto recorder = Recorder::make();
         auto runner = Subprocess::create({QStringLiteral("/bin/cat")});
-        QVERIFY(!runner->launchCollectingOutput(Input::text(text, encoding), Recorder::onCollected(recorder)));
+        QVERIFY(runner->launchCollectingOutput(Input::text(text, encoding), Recorder::onCollected(recorder)));
         QVERIFY(recorder->waitForReport());
         QCOMPARE(recorder->state().collectedOutput, expected);
     }
@@ -518,9 +514,9 @@ private slots:
         auto runner = Subprocess::create({QStringLiteral("/bin/cat")});
         const auto failure = runner->launch(Input::text(text, encoding), Recorder::onOutput(recorder),
                                             Recorder::onError(recorder), Recorder::onTermination(recorder));
-        QVERIFY(failure);
-        QCOMPARE(failure->code(), 30);
-        QCOMPARE(failure->description(), QStringLiteral("Input string could not be encoded"));
+        QVERIFY(!failure);
+        QCOMPARE(failure.error().code, Error::Code::InputEncoding);
+        QCOMPARE(subprocessDescription(failure.error()), QStringLiteral("Input string could not be encoded"));
         QCOMPARE(fake->record->dataPipes, 0);
         QCOMPARE(fake->record->starts, 0);
         // Nothing keeps the runner: no report is pending.
@@ -544,7 +540,7 @@ private slots:
         for (const Input& input : {Input::filePath(path), Input::file(QUrl::fromLocalFile(path))}) {
             auto recorder = Recorder::make();
             auto runner = Subprocess::create({QStringLiteral("/bin/cat")});
-            QVERIFY(!runner->launchCollectingOutput(input, Recorder::onCollected(recorder)));
+            QVERIFY(runner->launchCollectingOutput(input, Recorder::onCollected(recorder)));
             QVERIFY(recorder->waitForReport());
             QVERIFY(recorder->state().collectedOutput == bytes);
         }
@@ -578,10 +574,10 @@ private slots:
         auto runner = Subprocess::create(command);
         const auto failure = runner->launch(input, Recorder::onOutput(recorder), Recorder::onError(recorder),
                                             Recorder::onTermination(recorder));
-        QVERIFY(failure);
-        QCOMPARE(failure->kind(), SubprocessError::Kind::Platform);
-        QCOMPARE(failure->code(), code);
-        QCOMPARE(failure->message(), message);
+        QVERIFY(!failure);
+        QCOMPARE(failure.error().code, Error::Code::Platform);
+        QCOMPARE(failure.error().status, code);
+        QCOMPARE(failure.error().message, message);
         QVERIFY(runner->waitForTermination());
         const std::weak_ptr<Subprocess> weak = runner;
         runner.reset();
@@ -601,7 +597,7 @@ private slots:
         auto recorder = Recorder::make();
         auto runner = Subprocess::create({QStringLiteral("/bin/sleep"), QStringLiteral("30")});
         QVERIFY(!runner->suspend());
-        QVERIFY(!runner->launch(std::nullopt, Recorder::onOutput(recorder), {}, Recorder::onTermination(recorder)));
+        QVERIFY(runner->launch(std::nullopt, Recorder::onOutput(recorder), {}, Recorder::onTermination(recorder)));
         QVERIFY(runner->isRunning());
         QVERIFY(runner->processIdentifier() > 0);
         QVERIFY(runner->suspend());
@@ -625,8 +621,8 @@ private slots:
         const QStringList command{QStringLiteral("/nonexistent/jq"), QStringLiteral(".a")};
         auto runner = Subprocess::create(command);
         QCOMPARE(fake->record->commands, QList<QStringList>{command});
-        QVERIFY(!runner->launch(Input::data("{\"a\": 1}"), Recorder::onOutput(recorder), Recorder::onError(recorder),
-                                Recorder::onTermination(recorder)));
+        QVERIFY(runner->launch(Input::data("{\"a\": 1}"), Recorder::onOutput(recorder), Recorder::onError(recorder),
+                               Recorder::onTermination(recorder)));
         QVERIFY(recorder->waitForReport());
         QCOMPARE(joined(recorder->state().output), QByteArray("{\"a\": 1}"));
         QCOMPARE(joined(recorder->state().error), QByteArray("fake\n"));
@@ -645,8 +641,9 @@ private slots:
         fake->record->failDataPipe = true;
         auto runner = Subprocess::create({QStringLiteral("/bin/cat")});
         const auto failure = runner->launch(Input::data("x"));
-        QVERIFY(failure);
-        QCOMPARE(failure->code(), EMFILE);
+        QVERIFY(!failure);
+        QCOMPARE(failure.error().code, Error::Code::Platform);
+        QCOMPARE(failure.error().status, EMFILE);
         QCOMPARE(fake->record->starts, 0);
     }
 
@@ -656,13 +653,14 @@ private slots:
         auto recorder = Recorder::make();
         std::atomic<int> waitedOnQueue{-1};
         auto runner = Subprocess::create({QStringLiteral("/bin/true")});
-        QVERIFY(!runner->launch(std::nullopt, {}, {}, [&waitedOnQueue, recorder](Subprocess& self) {
+        QVERIFY(runner->launch(std::nullopt, {}, {}, [&waitedOnQueue, recorder](Subprocess& self) {
             waitedOnQueue = self.waitForTermination();
             Recorder::onTermination(recorder)(self);
         }));
         const auto again = runner->launch();
-        QVERIFY(again);
-        QCOMPARE(again->code(), EALREADY);
+        QVERIFY(!again);
+        QCOMPARE(again.error().code, Error::Code::Platform);
+        QCOMPARE(again.error().status, EALREADY);
         QVERIFY(recorder->waitForReport());
         QCOMPARE(waitedOnQueue.load(), 0);
         QCOMPARE(recorder->state().reports, 1);
