@@ -1,5 +1,6 @@
 #include "jq/SpawnedProcess.h"
 
+#include "jq/SubprocessErrors.h"
 #include "model/Log.h"
 
 #include <QFile>
@@ -126,12 +127,12 @@ void SpawnedProcess::setTerminationHandler(std::function<void()> handler)
     m_state->terminationHandler = std::move(handler);
 }
 
-std::optional<SubprocessError> SpawnedProcess::start()
+Result<void> SpawnedProcess::start()
 {
     {
         std::lock_guard lock(m_state->mutex);
         if (m_state->pid != 0)
-            return SubprocessError::platform(EALREADY, QStringLiteral("The process was started before"));
+            return platformError(EALREADY, QStringLiteral("The process was started before"));
     }
     // The parent's copies of the child's ends are closed whatever happens, or readers would wait forever.
     FileDescriptor standardInput = std::move(m_standardInput);
@@ -139,10 +140,10 @@ std::optional<SubprocessError> SpawnedProcess::start()
     FileDescriptor standardError = std::move(m_standardError);
 
     if (m_command.isEmpty())
-        return SubprocessError::platform(EINVAL, QStringLiteral("The command is empty"));
+        return platformError(EINVAL, QStringLiteral("The command is empty"));
     if (!moveAboveStandardStreams(standardInput) || !moveAboveStandardStreams(standardOutput) ||
         !moveAboveStandardStreams(standardError))
-        return SubprocessError::platform(errno, m_command.first());
+        return platformError(errno, m_command.first());
 
     std::vector<QByteArray> arguments;
     arguments.reserve(static_cast<size_t>(m_command.size()));
@@ -176,7 +177,7 @@ std::optional<SubprocessError> SpawnedProcess::start()
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0)
-        return SubprocessError::platform(result, m_command.first());
+        return platformError(result, m_command.first());
 
     {
         std::lock_guard lock(m_state->mutex);
@@ -196,9 +197,9 @@ std::optional<SubprocessError> SpawnedProcess::start()
         std::lock_guard lock(m_state->mutex);
         m_state->running = false;
         m_state->terminationHandler = nullptr;
-        return SubprocessError::platform(error.code().value(), m_command.first());
+        return platformError(error.code().value(), m_command.first());
     }
-    return std::nullopt;
+    return {};
 }
 
 qint32 SpawnedProcess::processIdentifier() const

@@ -22,7 +22,7 @@ public:
     void setStandardError(FileDescriptor descriptor) override;
     void setTerminationHandler(std::function<void()> handler) override;
 
-    std::optional<SubprocessError> start() override;
+    Result<void> start() override;
 
     qint32 processIdentifier() const override;
     qint32 terminationStatus() const override;

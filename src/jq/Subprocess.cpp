@@ -3,6 +3,7 @@
 #include "jq/FileDescriptor.h"
 #include "jq/SerialQueue.h"
 #include "jq/SubprocessDependencyBuilder.h"
+#include "jq/SubprocessErrors.h"
 #include "model/Log.h"
 
 #include <QStringDecoder>
@@ -51,17 +52,22 @@ int niceIncrement(Subprocess::QualityOfService qualityOfService)
 }
 
 // An output pipe: the read end stays here and does not block, the write end goes to the child.
-std::optional<SubprocessError> makeOutputPipe(FileDescriptor& readEnd, FileDescriptor& writeEnd)
+struct OutputPipe
+{
+    FileDescriptor readEnd;
+    FileDescriptor writeEnd;
+};
+
+Result<OutputPipe> makeOutputPipe()
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
-        return SubprocessError::platform(errno, QStringLiteral("pipe"));
-    readEnd.reset(ends[0]);
-    writeEnd.reset(ends[1]);
-    const int flags = ::fcntl(readEnd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(readEnd.get(), F_SETFL, flags | O_NONBLOCK) < 0)
-        return SubprocessError::platform(errno, QStringLiteral("pipe"));
-    return std::nullopt;
+        return platformError(errno, QStringLiteral("pipe"));
+    OutputPipe pipe{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+    const int flags = ::fcntl(pipe.readEnd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(pipe.readEnd.get(), F_SETFL, flags | O_NONBLOCK) < 0)
+        return platformError(errno, QStringLiteral("pipe"));
+    return pipe;
 }
 
 // The text in the encoding, or nothing when the encoding cannot hold all of it. The encoder flags characters
@@ -281,70 +287,73 @@ Subprocess::TerminationReason Subprocess::terminationReason() const
     return m_process ? m_process->terminationReason() : TerminationReason::Exit;
 }
 
-std::optional<SubprocessError> Subprocess::launch(const std::optional<Input>& input, DataHandler outputHandler,
-                                                  DataHandler errorHandler, TerminationHandler terminationHandler)
+Result<void> Subprocess::launch(const std::optional<Input>& input, DataHandler outputHandler, DataHandler errorHandler,
+                                TerminationHandler terminationHandler)
 {
     // Declared first so that it goes last: a failed launch releases the report's reference to this runner.
     const std::shared_ptr<Subprocess> self = shared_from_this();
     if (m_launched.exchange(true))
-        return SubprocessError::platform(EALREADY, QStringLiteral("The runner was launched before"));
+        return platformError(EALREADY, QStringLiteral("The runner was launched before"));
     if (!m_process)
-        return SubprocessError::platform(EINVAL, QStringLiteral("The factory made no process"));
+        return platformError(EINVAL, QStringLiteral("The factory made no process"));
     const std::shared_ptr<SubprocessDependencyFactory> factory = dependencyFactory();
 
     // Standard input comes first: when it cannot be had, nothing else is set up.
     std::optional<SubprocessDataPipe> dataPipe;
     FileDescriptor standardInput;
     if (input) {
-        const auto useDataPipe = [&](const QByteArray& bytes) -> std::optional<SubprocessError> {
-            auto made = factory->createDataPipe(bytes);
-            if (auto* failure = std::get_if<SubprocessError>(&made))
-                return *failure;
-            dataPipe.emplace(std::move(std::get<SubprocessDataPipe>(made)));
+        const auto useDataPipe = [&](const QByteArray& bytes) -> Result<void> {
+            Result<SubprocessDataPipe> made = factory->createDataPipe(bytes);
+            if (!made)
+                return made.error();
+            dataPipe.emplace(std::move(made).value());
             standardInput = dataPipe->takeReadEnd();
-            return std::nullopt;
+            return {};
         };
-        std::optional<SubprocessError> failure;
+        Result<void> prepared;
         if (const auto* data = std::get_if<Input::Data>(&input->value)) {
-            failure = useDataPipe(data->bytes);
+            prepared = useDataPipe(data->bytes);
         } else if (const auto* text = std::get_if<Input::Text>(&input->value)) {
             const std::optional<QByteArray> bytes = encodeWithoutLoss(text->text, text->encoding);
-            failure = bytes ? useDataPipe(*bytes) : SubprocessError::inputStringEncodingError();
+            prepared = bytes ? useDataPipe(*bytes) : Error(Error::Code::InputEncoding, QString());
         } else if (const auto* file = std::get_if<Input::File>(&input->value)) {
-            auto opened = factory->openFileForReading(file->url);
-            if (auto* openFailure = std::get_if<SubprocessError>(&opened))
-                failure = *openFailure;
+            Result<FileDescriptor> opened = factory->openFileForReading(file->url);
+            if (opened)
+                standardInput = std::move(opened).value();
             else
-                standardInput = std::move(std::get<FileDescriptor>(opened));
+                prepared = opened.error();
         }
-        if (failure)
-            return failure;
+        if (!prepared)
+            return prepared;
     }
 
-    FileDescriptor outputRead;
-    FileDescriptor outputWrite;
-    FileDescriptor errorRead;
-    FileDescriptor errorWrite;
+    // A stream without a handler has no pipe: the child's end stays invalid and becomes the null device.
+    OutputPipe outputPipe;
+    OutputPipe errorPipe;
     if (outputHandler) {
-        if (auto failure = makeOutputPipe(outputRead, outputWrite))
-            return failure;
+        Result<OutputPipe> made = makeOutputPipe();
+        if (!made)
+            return made.error();
+        outputPipe = std::move(made).value();
     }
     if (errorHandler) {
-        if (auto failure = makeOutputPipe(errorRead, errorWrite))
-            return failure;
+        Result<OutputPipe> made = makeOutputPipe();
+        if (!made)
+            return made.error();
+        errorPipe = std::move(made).value();
     }
 
     // The queue and the pump need their threads before the child exists: a child nobody drains could fill
     // its pipes and never finish.
     if (!m_queue->start())
-        return SubprocessError::platform(EAGAIN, QStringLiteral("No thread for the queue"));
+        return platformError(EAGAIN, QStringLiteral("No thread for the queue"));
     const int eventDescriptor = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (eventDescriptor < 0)
-        return SubprocessError::platform(errno, QStringLiteral("eventfd"));
+        return platformError(errno, QStringLiteral("eventfd"));
     auto pump = std::make_shared<Pump>();
     pump->stopEvent.reset(eventDescriptor);
-    pump->output = std::move(outputRead);
-    pump->error = std::move(errorRead);
+    pump->output = std::move(outputPipe.readEnd);
+    pump->error = std::move(errorPipe.readEnd);
     if (outputHandler)
         pump->outputHandler = std::make_shared<const DataHandler>(std::move(outputHandler));
     if (errorHandler)
@@ -360,13 +369,13 @@ std::optional<SubprocessError> Subprocess::launch(const std::optional<Input>& in
             pump->run(std::move(outcome));
         });
     } catch (const std::system_error& failure) {
-        return SubprocessError::platform(failure.code().value(), QStringLiteral("No thread for the pipes"));
+        return platformError(failure.code().value(), QStringLiteral("No thread for the pipes"));
     }
     m_pump = pump;
 
     m_process->setStandardInput(std::move(standardInput));
-    m_process->setStandardOutput(std::move(outputWrite));
-    m_process->setStandardError(std::move(errorWrite));
+    m_process->setStandardOutput(std::move(outputPipe.writeEnd));
+    m_process->setStandardError(std::move(errorPipe.writeEnd));
 
     // The process's callback holds the group weakly: it must not keep the runner's state alive by itself.
     m_group->enter(streams + 1, [queue = m_queue, self, handler = std::move(terminationHandler)]() mutable {
@@ -381,20 +390,20 @@ std::optional<SubprocessError> Subprocess::launch(const std::optional<Input>& in
             locked->leave();
     });
 
-    if (auto failure = m_process->start()) {
+    Result<void> running = m_process->start();
+    if (!running) {
         m_process->setTerminationHandler({});
         const std::function<void()> withdrawn = m_group->cancel();
         started.set_value(false);
         m_pumpThread.join();
         m_pump.reset();
-        return failure;
+        return running;
     }
     started.set_value(true);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<SubprocessError> Subprocess::launchCollectingOutput(const std::optional<Input>& input,
-                                                                  CollectingHandler terminationHandler)
+Result<void> Subprocess::launchCollectingOutput(const std::optional<Input>& input, CollectingHandler terminationHandler)
 {
     // Only the queue touches the buffers, one handler at a time.
     struct Collected

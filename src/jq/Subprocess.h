@@ -1,7 +1,7 @@
 #pragma once
 
-#include "jq/SubprocessError.h"
 #include "jq/SubprocessProcess.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -94,12 +94,10 @@ public:
     // Starts the program. A stream without a handler goes to the null device, and so does standard input
     // without an Input. Fails when the input cannot be prepared or the program cannot be started; no handler
     // is ever called then. A runner starts once: launching it again fails.
-    std::optional<SubprocessError> launch(const std::optional<Input>& input = std::nullopt,
-                                          DataHandler outputHandler = {}, DataHandler errorHandler = {},
-                                          TerminationHandler terminationHandler = {});
+    Result<void> launch(const std::optional<Input>& input = std::nullopt, DataHandler outputHandler = {},
+                        DataHandler errorHandler = {}, TerminationHandler terminationHandler = {});
     // As launch, handing the whole standard output and standard error to the one handler at the end.
-    std::optional<SubprocessError> launchCollectingOutput(const std::optional<Input>& input,
-                                                          CollectingHandler terminationHandler);
+    Result<void> launchCollectingOutput(const std::optional<Input>& input, CollectingHandler terminationHandler);
 
     bool suspend();
     bool resume();

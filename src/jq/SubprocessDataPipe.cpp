@@ -1,5 +1,7 @@
 #include "jq/SubprocessDataPipe.h"
 
+#include "jq/SubprocessErrors.h"
+
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -47,13 +49,13 @@ private:
 
 } // namespace
 
-std::variant<SubprocessDataPipe, SubprocessError> SubprocessDataPipe::create(const QByteArray& bytes)
+Result<SubprocessDataPipe> SubprocessDataPipe::create(const QByteArray& bytes)
 {
     // Close-on-exec, so that children started meanwhile from other threads do not inherit an end and keep the
     // pipe open.
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
-        return SubprocessError::platform(errno, QStringLiteral("pipe"));
+        return platformError(errno, QStringLiteral("pipe"));
     return SubprocessDataPipe(FileDescriptor(ends[0]), FileDescriptor(ends[1]), bytes);
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "jq/FileDescriptor.h"
-#include "jq/SubprocessError.h"
+#include "model/Result.h"
 
 #include <QByteArray>
-#include <variant>
 
 // A pipe that feeds fixed bytes to a child's standard input. The read end goes to the child; the write end is
 // non-blocking and written whenever it can take more, so a child that reads slowly, or never, cannot stall the
@@ -13,7 +12,7 @@ class SubprocessDataPipe
 {
 public:
     // A new pipe for the bytes, or the system's error.
-    static std::variant<SubprocessDataPipe, SubprocessError> create(const QByteArray& bytes);
+    static Result<SubprocessDataPipe> create(const QByteArray& bytes);
 
     // Takes over both ends of an existing pipe; the write end is made non-blocking.
     SubprocessDataPipe(FileDescriptor readEnd, FileDescriptor writeEnd, const QByteArray& bytes);

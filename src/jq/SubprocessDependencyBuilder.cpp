@@ -1,6 +1,7 @@
 #include "jq/SubprocessDependencyBuilder.h"
 
 #include "jq/SpawnedProcess.h"
+#include "jq/SubprocessErrors.h"
 
 #include <QFile>
 #include <cerrno>
@@ -11,18 +12,18 @@ std::unique_ptr<SubprocessProcess> SubprocessDependencyBuilder::createProcess(co
     return std::make_unique<SpawnedProcess>(command);
 }
 
-std::variant<FileDescriptor, SubprocessError> SubprocessDependencyBuilder::openFileForReading(const QUrl& url)
+Result<FileDescriptor> SubprocessDependencyBuilder::openFileForReading(const QUrl& url)
 {
     if (!url.isLocalFile())
-        return SubprocessError::platform(EINVAL, url.toString());
+        return platformError(EINVAL, url.toString());
     const QString path = url.toLocalFile();
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0)
-        return SubprocessError::platform(errno, path);
+        return platformError(errno, path);
     return FileDescriptor(descriptor);
 }
 
-std::variant<SubprocessDataPipe, SubprocessError> SubprocessDependencyBuilder::createDataPipe(const QByteArray& bytes)
+Result<SubprocessDataPipe> SubprocessDependencyBuilder::createDataPipe(const QByteArray& bytes)
 {
     return SubprocessDataPipe::create(bytes);
 }

@@ -7,6 +7,6 @@ class SubprocessDependencyBuilder : public SubprocessDependencyFactory
 {
 public:
     std::unique_ptr<SubprocessProcess> createProcess(const QStringList& command) override;
-    std::variant<FileDescriptor, SubprocessError> openFileForReading(const QUrl& url) override;
-    std::variant<SubprocessDataPipe, SubprocessError> createDataPipe(const QByteArray& bytes) override;
+    Result<FileDescriptor> openFileForReading(const QUrl& url) override;
+    Result<SubprocessDataPipe> createDataPipe(const QByteArray& bytes) override;
 };

@@ -2,14 +2,13 @@
 
 #include "jq/FileDescriptor.h"
 #include "jq/SubprocessDataPipe.h"
-#include "jq/SubprocessError.h"
 #include "jq/SubprocessProcess.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QStringList>
 #include <QUrl>
 #include <memory>
-#include <variant>
 
 // Makes the platform objects a Subprocess works with, so that other implementations can stand in for them.
 class SubprocessDependencyFactory
@@ -21,7 +20,7 @@ public:
     // its arguments.
     virtual std::unique_ptr<SubprocessProcess> createProcess(const QStringList& command) = 0;
     // A descriptor open for reading the file, or the system's error.
-    virtual std::variant<FileDescriptor, SubprocessError> openFileForReading(const QUrl& url) = 0;
+    virtual Result<FileDescriptor> openFileForReading(const QUrl& url) = 0;
     // A pipe whose read end becomes a child's standard input and whose write end delivers exactly the bytes.
-    virtual std::variant<SubprocessDataPipe, SubprocessError> createDataPipe(const QByteArray& bytes) = 0;
+    virtual Result<SubprocessDataPipe> createDataPipe(const QByteArray& bytes) = 0;
 };

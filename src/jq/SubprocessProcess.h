@@ -1,11 +1,10 @@
 #pragma once
 
 #include "jq/FileDescriptor.h"
-#include "jq/SubprocessError.h"
+#include "model/Result.h"
 
 #include <QtGlobal>
 #include <functional>
-#include <optional>
 
 // One child process as Subprocess drives it. SubprocessDependencyBuilder makes real ones; tests make fakes that
 // write to the output descriptors and report an exit without any child at all.
@@ -26,7 +25,7 @@ public:
     // never when start fails.
     virtual void setTerminationHandler(std::function<void()> handler) = 0;
 
-    virtual std::optional<SubprocessError> start() = 0;
+    virtual Result<void> start() = 0;
 
     // Zero before the start.
     virtual qint32 processIdentifier() const = 0;

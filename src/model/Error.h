@@ -37,6 +37,13 @@ struct Error
         ProcessNotStarted, // the program could not be started
         ProcessCrashed,    // a signal ended it
         ProcessFailed,     // it exited with a non-zero status
+        // External programs run by Subprocess, which also reports a non-zero exit as ProcessFailed. `message`
+        // holds the detail (what failed, such as a path); subprocessDescription gives the readable text.
+        UnexpectedPropertyList, // a program's property list output is not of the expected type
+        UnexpectedJson,         // a program's JSON output is not of the expected type
+        InputEncoding,          // text input the chosen encoding cannot hold
+        OutputEncoding,         // output that does not decode as the expected encoding
+        Platform,               // a system call failed; its errno value in `status`
         // Downloads (Downloader).
         Transfer,      // the transfer failed
         HttpStatus,    // an HTTP status outside 200-299, in `status`
@@ -50,7 +57,8 @@ struct Error
     qint64 offset = 0; // bytes into the UTF-8 text
     int line = 1;      // 1-based
     int column = 1;    // 1-based, in characters
-    // The HTTP status of a refused download, the exit status of a failed program or the signal that ended it.
+    // The HTTP status of a refused download, the exit status of a failed program or the signal that ended it,
+    // the errno value of a Platform error.
     int status = 0;
 
     Error() = default;
