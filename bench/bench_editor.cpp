@@ -6,8 +6,8 @@
 //   QT_QPA_PLATFORM=offscreen brackwell-editor-bench FILE
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
+#include "app/MainWindow.h"
 #include "app/Workspace.h"
-#include "model/Document.h"
 #include "app/documents/DocumentController.h"
 #include "app/documents/ExportController.h"
 #include "app/downloader/DownloadController.h"
@@ -19,18 +19,18 @@
 #include "app/outline/OutlineController.h"
 #include "app/paths/PathController.h"
 #include "app/search/SearchController.h"
-#include "app/MainWindow.h"
 #include "editor/ContentPusher.h"
 #include "editor/EditorPage.h"
 #include "editor/WebEngineSetup.h"
+#include "model/Document.h"
 #include "model/NodeKind.h"
 #include "model/Settings.h"
 #include "model/TreeNode.h"
 
 #include <QApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -174,8 +174,10 @@ int main(int argc, char* argv[])
     delegate.window()->show();
     delegate.applicationDidFinishLaunching();
     EditorPage* page = delegate.editor()->Webview();
-    if (!page || !waitFor([&] { return evaluate(page, QStringLiteral("typeof showPushedLines")) ==
-                                       QVariant(QStringLiteral("function")) && delegate.editor()->editorPushIsIdle(); })) {
+    if (!page || !waitFor([&] {
+            return evaluate(page, QStringLiteral("typeof showPushedLines")) == QVariant(QStringLiteral("function")) &&
+                   delegate.editor()->editorPushIsIdle();
+        })) {
         std::fprintf(stderr, "the editor page did not load\n");
         return 1;
     }
@@ -201,8 +203,9 @@ int main(int argc, char* argv[])
     // Memory settles once the page has laid out and collected what the push left behind.
     waitFor([] { return false; }, 5000);
     const Resident resident = residentMemory();
-    std::printf("resident 5 s after: window %.0f MiB, web engine %.0f MiB, together %.2f GiB\n", resident.window / 1048576.0,
-                resident.children / 1048576.0, double(resident.window + resident.children) / (1 << 30));
+    std::printf("resident 5 s after: window %.0f MiB, web engine %.0f MiB, together %.2f GiB\n",
+                resident.window / 1048576.0, resident.children / 1048576.0,
+                double(resident.window + resident.children) / (1 << 30));
 
     // One outline edit: the changed line goes to the page.
     TreeNode* scalar = firstString(delegate.TheDocument()->root());

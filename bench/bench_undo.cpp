@@ -4,25 +4,25 @@
 //   QT_QPA_PLATFORM=offscreen brackwell-undo-bench FILE   (made by gen_json.py: {"count": N, "items": [...]})
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
+#include "app/MainWindow.h"
 #include "app/Workspace.h"
-#include "model/Document.h"
 #include "app/documents/DocumentController.h"
 #include "app/documents/ExportController.h"
 #include "app/downloader/DownloadController.h"
 #include "app/editor/EditorController.h"
 #include "app/findreplace/FindReplaceController.h"
+#include "app/findreplace/FindReplaceDialog.h"
 #include "app/jq/JqController.h"
 #include "app/menus/MainMenus.h"
 #include "app/newsletter/NewsletterController.h"
 #include "app/outline/OutlineController.h"
-#include "app/paths/PathController.h"
-#include "app/search/SearchController.h"
-#include "app/findreplace/FindReplaceDialog.h"
-#include "app/MainWindow.h"
 #include "app/outline/OutlineModel.h"
 #include "app/outline/OutlineView.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
 #include "app/undo/UndoHistory.h"
 #include "model/Alerts.h"
+#include "model/Document.h"
 #include "model/Settings.h"
 #include "model/TreeNode.h"
 
@@ -154,8 +154,8 @@ int main(int argc, char* argv[])
     std::printf("Remove Row of \"items\" (%lld records): %.3f s, %d rows left\n", qlonglong(items->childCount()),
                 seconds(timer), model->rowCount());
     row("Undo of Remove Row of \"items\"", timed(delegate, history->undoAction()), "s", "<= 0.5 s");
-    std::printf("rows after the undo: %d, selected: %s, text %s\n", model->rowCount(), qPrintable(delegate.CurrentPath()),
-                text() == beforeRemoval ? "the same as before" : "DIFFERENT");
+    std::printf("rows after the undo: %d, selected: %s, text %s\n", model->rowCount(),
+                qPrintable(delegate.CurrentPath()), text() == beforeRemoval ? "the same as before" : "DIFFERENT");
     row("Redo of Remove Row of \"items\"", timed(delegate, history->redoAction()), "s", "");
     Alerts::setPresenter(nullptr);
     return 0;

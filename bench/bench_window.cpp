@@ -5,25 +5,25 @@
 //   QT_QPA_PLATFORM=offscreen brackwell-window-bench FILE
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
+#include "app/MainWindow.h"
 #include "app/Workspace.h"
-#include "model/Document.h"
 #include "app/documents/DocumentController.h"
 #include "app/documents/ExportController.h"
 #include "app/downloader/DownloadController.h"
 #include "app/editor/EditorController.h"
 #include "app/findreplace/FindReplaceController.h"
 #include "app/jq/JqController.h"
+#include "app/jq/JqPanel.h"
+#include "app/jq/ResultView.h"
 #include "app/menus/MainMenus.h"
 #include "app/newsletter/NewsletterController.h"
 #include "app/outline/OutlineController.h"
-#include "app/paths/PathController.h"
-#include "app/search/SearchController.h"
-#include "app/jq/JqPanel.h"
-#include "app/MainWindow.h"
 #include "app/outline/OutlineModel.h"
 #include "app/outline/OutlineView.h"
-#include "app/jq/ResultView.h"
+#include "app/paths/PathController.h"
+#include "app/search/SearchController.h"
 #include "app/search/SearchField.h"
+#include "model/Document.h"
 #include "model/Settings.h"
 #include "model/TreeNode.h"
 
@@ -176,10 +176,11 @@ int main(int argc, char* argv[])
         const QString target = exports.filePath(QStringLiteral("export.") + ExportFormats::extensions(format).first());
         QEventLoop exportLoop;
         bool written = false;
-        const auto connection = QObject::connect(delegate.exports(), &ExportController::exportFinished, &exportLoop, [&](bool ok) {
-            written = ok;
-            exportLoop.quit();
-        });
+        const auto connection =
+            QObject::connect(delegate.exports(), &ExportController::exportFinished, &exportLoop, [&](bool ok) {
+                written = ok;
+                exportLoop.quit();
+            });
         QElapsedTimer sinceTick;
         qint64 longestMs = 0;
         QTimer beat;

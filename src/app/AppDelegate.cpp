@@ -20,10 +20,10 @@
 #include "app/undo/UndoHistory.h"
 #include "model/Document.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QAction>
 #include <QLineEdit>
 #include <QMenuBar>
 
@@ -68,9 +68,9 @@ AppDelegate::~AppDelegate()
     // The window goes first, and says nothing on its way: losing focus would otherwise record a search, and an
     // outline editor still open would commit its text, in controllers whose window is half gone.
     m_window->setCloseGuard({});
-    const QList<QObject*> receivers{this,           m_workspace.get(), m_documents.get(), m_outline.get(),
-                                    m_search.get(), m_paths.get(),     m_editor.get(),    m_jq.get(),
-                                    m_downloads.get(), m_findReplace.get(), m_newsletter.get(), m_menus.get()};
+    const QList<QObject*> receivers{
+        this,           m_workspace.get(), m_documents.get(), m_outline.get(),     m_search.get(),     m_paths.get(),
+        m_editor.get(), m_jq.get(),        m_downloads.get(), m_findReplace.get(), m_newsletter.get(), m_menus.get()};
     for (QObject* child : m_window->findChildren<QObject*>())
         for (QObject* receiver : receivers)
             QObject::disconnect(child, nullptr, receiver, nullptr);
@@ -143,9 +143,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     // shortcuts they would remove, collapse or expand outline rows instead. Undo and Redo there take back
     // typing, not the document's edits. The focus widget is asked rather than `watched`, which may be one of
     // the web engine's internal objects.
-    QWidget* focus = QApplication::focusWidget();
-    const bool inText = focus && (qobject_cast<QLineEdit*>(focus) || m_editor->isEditorWidget(focus));
-    if (event->type() == QEvent::ShortcutOverride && inText) {
+    if (event->type() == QEvent::ShortcutOverride && isTextEditor(QApplication::focusWidget())) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
             key->matches(QKeySequence::DeleteStartOfWord) || key->matches(QKeySequence::DeleteEndOfWord) ||
@@ -156,6 +154,11 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool AppDelegate::isTextEditor(QWidget* widget) const
+{
+    return widget && (qobject_cast<QLineEdit*>(widget) || m_editor->isEditorWidget(widget));
 }
 
 void AppDelegate::applicationDidFinishLaunching()

@@ -23,6 +23,7 @@ class PathController;
 class Prompts;
 class SearchController;
 class TreeNode;
+class QWidget;
 class UndoHistory;
 class Workspace;
 
@@ -82,6 +83,7 @@ private:
     void documentInstalled();
     void treeDataChanged();
     void listenToDocument();
+    bool isTextEditor(QWidget* widget) const;
 
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<OutlineModel> m_outlineModel;

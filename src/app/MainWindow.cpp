@@ -100,7 +100,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_statusNotice->setAccessibleName(tr("Document Notice"));
     m_statusNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(m_statusNotice, 1);
-
 }
 
 void MainWindow::showSubtitle(const QString& subtitle, bool modified)

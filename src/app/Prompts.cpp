@@ -46,8 +46,8 @@ QString DialogPrompts::chooseFileToOpen()
     QFileDialog dialog(m_window, QObject::tr("Open"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The relaxed forms the window reads too; any file, since JSON often comes without its extension.
-    dialog.setNameFilters({QObject::tr("JSON files (*.json *.jsonc *.json5 *.jsonl *.ndjson)"),
-                           QObject::tr("All files (*)")});
+    dialog.setNameFilters(
+        {QObject::tr("JSON files (*.json *.jsonc *.json5 *.jsonl *.ndjson)"), QObject::tr("All files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();

@@ -7,8 +7,7 @@ Workspace::Workspace(MainWindow& window, OutlineModel& outlineModel, UndoHistory
                      QObject* parent)
     : QObject(parent), m_window(window), m_outlineModel(outlineModel), m_undo(undo), m_dialogs(dialogs),
       m_prompts(&dialogs)
-{
-}
+{}
 
 Workspace::~Workspace() = default;
 

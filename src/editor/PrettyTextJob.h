@@ -6,9 +6,9 @@
 #include <QObject>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
-#include <memory>
 
 class TreeNode;
 

@@ -4,13 +4,11 @@
 
 NodeEditStep::NodeEditStep(TreeNode* node, const NodeState& before)
     : m_node(node), m_before(before), m_after(node->state())
-{
-}
+{}
 
 RowStep::RowStep(Change change, TreeNode* parent, qsizetype index, TreeNode* node)
     : m_change(change), m_parent(parent), m_index(index), m_node(node)
-{
-}
+{}
 
 void RowStep::apply(bool present)
 {
@@ -36,8 +34,7 @@ TreeNode* RowStep::focus(bool undone) const
 
 TreeReplacementStep::TreeReplacementStep(Document* document, OwnedTree previous)
     : m_document(document), m_other(std::move(previous))
-{
-}
+{}
 
 void TreeReplacementStep::swap()
 {

@@ -57,11 +57,20 @@ std::optional<QString> unescapeLiteral(QStringView literal)
         if (++i == literal.size())
             return std::nullopt;
         switch (literal[i].unicode()) {
-        case u'\\': text += u'\\'; break;
-        case u'\'': text += u'\''; break;
-        case u'n': text += u'\n'; break;
-        case u'r': text += u'\r'; break;
-        default: return std::nullopt;
+        case u'\\':
+            text += u'\\';
+            break;
+        case u'\'':
+            text += u'\'';
+            break;
+        case u'n':
+            text += u'\n';
+            break;
+        case u'r':
+            text += u'\r';
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return text;
@@ -188,13 +197,16 @@ struct Bridge
             QStringLiteral("json=") + QString::fromUtf8(json()),
             QStringLiteral("saved=") + (document()->saved() ? QStringLiteral("yes") : QStringLiteral("no")),
             QStringLiteral("subtitle=") + delegate.windowSubtitle(),
-            QStringLiteral("error=") + (error.isNull() ? QStringLiteral("<null>") : QLatin1Char('"') + error + QLatin1Char('"')),
-            QStringLiteral("label=") + errorLabel()->text() + (errorLabel()->isHidden() ? QStringLiteral(" (hidden)") : QString()),
+            QStringLiteral("error=") +
+                (error.isNull() ? QStringLiteral("<null>") : QLatin1Char('"') + error + QLatin1Char('"')),
+            QStringLiteral("label=") + errorLabel()->text() +
+                (errorLabel()->isHidden() ? QStringLiteral(" (hidden)") : QString()),
             QStringLiteral("path=") + (path.isNull() ? QStringLiteral("<null>") : path),
             QStringLiteral("rows=") + QString::number(delegate.outlineModel()->rowCount()),
             QStringLiteral("scripts=") + QString::number(page.scripts.size()),
             QStringLiteral("alerts=") + QString::number(alerts.alerts.size()),
-        }.join(QStringLiteral("; "));
+        }
+            .join(QStringLiteral("; "));
     }
 };
 
@@ -268,8 +280,12 @@ void EditorBridgeTest::pushedTextIsTheDocumentsPrettyText()
   "lines": "one\ntwo\r\nthree",
   "none": [],
   "quote": "it's",
-  "sep": ")" "\u2028" R"(",
-  "wide": ")" "\u00e9\U0001F600" R"("
+  "sep": ")"
+                                                                     "\u2028"
+                                                                     R"(",
+  "wide": ")"
+                                                                     "\u00e9\U0001F600"
+                                                                     R"("
 })"));
     // An edit sends only the line that changed, against the version the page shows.
     const qint64 shown = app.page.shownVersion;
@@ -296,19 +312,21 @@ void EditorBridgeTest::messagesThatChangeNothing_data()
 
     // Malformed: one error line each.
     QTest::newRow("object, not a string")
-        << QJsonValue(QJsonObject{{cmd, QStringLiteral("error")}, {content, QStringLiteral("x")}}) << false << malformed << error;
+        << QJsonValue(QJsonObject{{cmd, QStringLiteral("error")}, {content, QStringLiteral("x")}}) << false << malformed
+        << error;
     QTest::newRow("empty object") << QJsonValue(QStringLiteral("{}")) << false << malformed << error;
     QTest::newRow("message inside an array")
         << QJsonValue(QStringLiteral(R"([{"cmd":"error","content":"x"}])")) << false << malformed << error;
     QTest::newRow("cmd missing") << QJsonValue(QStringLiteral(R"({"content":"x"})")) << false << malformed << error;
-    QTest::newRow("cmd a number") << QJsonValue(QStringLiteral(R"({"cmd":1,"content":"x"})")) << false << malformed << error;
+    QTest::newRow("cmd a number") << QJsonValue(QStringLiteral(R"({"cmd":1,"content":"x"})")) << false << malformed
+                                  << error;
     // Not JSON: the reader's error first, then the malformed message.
     QTest::newRow("not JSON") << QJsonValue(QStringLiteral("cmd=error")) << true << malformed << error;
     QTest::newRow("JSON string") << QJsonValue(QStringLiteral(R"("error")")) << true << malformed << error;
 
     // Well formed, but nothing to do: no log lines.
-    QTest::newRow("unknown command with text")
-        << QJsonValue(QStringLiteral(R"({"cmd":"other","content":"{\"z\":1}"})")) << false << QStringList() << QList<int>();
+    QTest::newRow("unknown command with text") << QJsonValue(QStringLiteral(R"({"cmd":"other","content":"{\"z\":1}"})"))
+                                               << false << QStringList() << QList<int>();
     QTest::newRow("command names are exact")
         << QJsonValue(QStringLiteral(R"({"cmd":"ContentChanged","content":"{\"z\":1}"})")) << false << QStringList()
         << QList<int>();
@@ -687,7 +705,8 @@ void EditorBridgeTest::documentChangesArePushed()
     case Change::ReplaceNothing: {
         app.delegate.findReplace()->showFindReplace();
         FindReplaceDialog* panel = app.delegate.findReplace()->findReplacePanel();
-        panel->findField()->setText(Change(change) == Change::ReplaceAll ? QStringLiteral("old") : QStringLiteral("absent"));
+        panel->findField()->setText(Change(change) == Change::ReplaceAll ? QStringLiteral("old")
+                                                                         : QStringLiteral("absent"));
         panel->replaceField()->setText(QStringLiteral("new"));
         panel->replaceAllButton()->click();
         QCOMPARE(app.alerts.alerts.size(), 1);
@@ -776,7 +795,8 @@ void EditorBridgeTest::longTextIsPushedInParts()
     QVERIFY(app.ready());
     app.delegate.editor()->editorPusher()->setPartLength(10);
     const qsizetype before = app.page.scripts.size();
-    QVERIFY(app.delegate.loadJSONString(QStringLiteral(R"({"a": "it's \ud83d\ude00\ud83d\ude00 \\ x", "b": [1, 9007199254740993, "a line longer than a part"]})")));
+    QVERIFY(app.delegate.loadJSONString(QStringLiteral(
+        R"({"a": "it's \ud83d\ude00\ud83d\ude00 \\ x", "b": [1, 9007199254740993, "a line longer than a part"]})")));
     QVERIFY(app.settle());
     // In parts of whole lines, which the page joins again.
     QVERIFY(app.page.scripts.mid(before).filter(QStringLiteral("stagePushedLines(")).size() > 3);
@@ -887,7 +907,8 @@ void EditorBridgeTest::pageEditComesAsChangedLines()
     app.postLines(3, 5, {"  \"b\": []", "}"});
     QCOMPARE(app.json(), QByteArray(R"({"a":9007199254740993,"added":{},"b":[]})"));
     app.postLines(3, 1, {"  \"b\": [,"});
-    QVERIFY2(app.delegate.editor()->JsonError().startsWith(QStringLiteral("Line 4, column ")), qPrintable(app.delegate.editor()->JsonError()));
+    QVERIFY2(app.delegate.editor()->JsonError().startsWith(QStringLiteral("Line 4, column ")),
+             qPrintable(app.delegate.editor()->JsonError()));
     QCOMPARE(app.json(), QByteArray(R"({"a":9007199254740993,"added":{},"b":[]})"));
     // The window cannot write the refused text again: the next edit makes it ask for the whole text.
     const qsizetype scripts = app.page.scripts.size();

@@ -46,8 +46,7 @@ QByteArray canonical(const QString& json)
 // A launched window with the real page, from the build tree.
 struct PageApp : LaunchedApp
 {
-    explicit PageApp(const QString& pageDirectory = {})
-        : LaunchedApp(false)
+    explicit PageApp(const QString& pageDirectory = {}) : LaunchedApp(false)
     {
         if (!pageDirectory.isEmpty())
             delegate.editor()->setEditorPageDirectory(pageDirectory);
@@ -65,8 +64,9 @@ struct PageApp : LaunchedApp
     // Waits until the page shows the document (as a value: the page shows it pretty-printed).
     bool showsDocument() const
     {
-        return QTest::qWaitFor([this] { return delegate.editor()->editorPushIsIdle() && canonical(pageText()) == json(); },
-                               kPageTimeoutMs);
+        return QTest::qWaitFor(
+            [this] { return delegate.editor()->editorPushIsIdle() && canonical(pageText()) == json(); },
+            kPageTimeoutMs);
     }
     bool typeInPage(const QString& text) const
     {

@@ -29,8 +29,8 @@ private slots:
                                         << QByteArray();
         QTest::newRow("killed") << sh << "kill -9 $$" << ChildProcess::Ended::Crashed << 9 << QByteArray()
                                 << QByteArray();
-        QTest::newRow("missing program") << "/nonexistent/program" << "" << ChildProcess::Ended::NotStarted << 0
-                                         << QByteArray() << QByteArray();
+        QTest::newRow("missing program") << "/nonexistent/program"
+                                         << "" << ChildProcess::Ended::NotStarted << 0 << QByteArray() << QByteArray();
     }
     void outcomes()
     {

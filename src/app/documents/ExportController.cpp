@@ -1,9 +1,9 @@
 #include "app/documents/ExportController.h"
 
-#include "app/documents/ExportRunner.h"
+#include "app/MainWindow.h"
 #include "app/Prompts.h"
 #include "app/Workspace.h"
-#include "app/MainWindow.h"
+#include "app/documents/ExportRunner.h"
 #include "model/Document.h"
 #include "model/ExportWriter.h"
 #include "model/InstallLayout.h"
@@ -13,9 +13,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 
-ExportController::ExportController(Workspace& workspace, QObject* parent) : QObject(parent), m_workspace(workspace)
-{
-}
+ExportController::ExportController(Workspace& workspace, QObject* parent) : QObject(parent), m_workspace(workspace) {}
 
 bool ExportController::exportWithPanel(ExportFormat format)
 {

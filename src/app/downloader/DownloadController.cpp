@@ -36,8 +36,10 @@ DownloaderPopover* DownloadController::downloadPopover()
         connect(m_downloadPopover, &DownloaderPopover::closed, this, [this] { m_downloaderIsShown = false; });
         connect(m_downloadPopover->headersButton(), &QToolButton::toggled, this,
                 [this](bool on) { toggleHeaders(on); });
-        connect(m_downloadPopover->loadButton(), &QPushButton::clicked, this, &DownloadController::downloadFromWebRequest);
-        connect(m_downloadPopover->urlField(), &QLineEdit::returnPressed, this, &DownloadController::downloadFromWebRequest);
+        connect(m_downloadPopover->loadButton(), &QPushButton::clicked, this,
+                &DownloadController::downloadFromWebRequest);
+        connect(m_downloadPopover->urlField(), &QLineEdit::returnPressed, this,
+                &DownloadController::downloadFromWebRequest);
         connect(m_downloadPopover->addButton(), &QPushButton::clicked, this, [this] { addHeader(); });
         connect(m_downloadPopover->removeButton(), &QPushButton::clicked, this,
                 [this] { removeHeader(m_downloadPopover->headerTable()->currentRow()); });

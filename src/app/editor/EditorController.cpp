@@ -69,7 +69,8 @@ void EditorController::setupWebview()
 {
     if (!m_webview && qEnvironmentVariable("BRACKWELL_EDITOR_PAGE") == QLatin1String("none")) {
         // Headless runs that have no use for a web engine.
-        BW_LOG_WARNING("setupWebview()", QStringLiteral("The code editor page is turned off (BRACKWELL_EDITOR_PAGE=none)"));
+        BW_LOG_WARNING("setupWebview()",
+                       QStringLiteral("The code editor page is turned off (BRACKWELL_EDITOR_PAGE=none)"));
         return;
     }
     if (!m_webview) {
@@ -84,10 +85,12 @@ void EditorController::setupWebview()
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, view, [view](const QPoint& at) {
             QMenu menu(view);
-            for (auto [title, action] : {std::pair{tr("Cut"), QWebEnginePage::Cut}, std::pair{tr("Copy"), QWebEnginePage::Copy},
-                                         std::pair{tr("Paste"), QWebEnginePage::Paste},
-                                         std::pair{tr("Select All"), QWebEnginePage::SelectAll}})
-                connect(menu.addAction(title), &QAction::triggered, view, [view, action] { view->triggerPageAction(action); });
+            for (auto [title, action] :
+                 {std::pair{tr("Cut"), QWebEnginePage::Cut}, std::pair{tr("Copy"), QWebEnginePage::Copy},
+                  std::pair{tr("Paste"), QWebEnginePage::Paste},
+                  std::pair{tr("Select All"), QWebEnginePage::SelectAll}})
+                connect(menu.addAction(title), &QAction::triggered, view,
+                        [view, action] { view->triggerPageAction(action); });
             menu.exec(view->mapToGlobal(at));
         });
         host->layout()->addWidget(view);

@@ -18,14 +18,14 @@
 FindReplaceController::FindReplaceController(Workspace& workspace, OutlineController& outline, EditorController& editor,
                                              QObject* parent)
     : QObject(parent), m_workspace(workspace), m_outline(outline), m_editor(editor)
-{
-}
+{}
 
 void FindReplaceController::showFindReplace()
 {
     if (!m_findReplacePanel) {
         m_findReplacePanel = new FindReplaceDialog(&m_workspace.window());
-        connect(m_findReplacePanel, &FindReplaceDialog::replaceAllRequested, this, &FindReplaceController::performReplaceAll);
+        connect(m_findReplacePanel, &FindReplaceDialog::replaceAllRequested, this,
+                &FindReplaceController::performReplaceAll);
     }
     m_findReplacePanel->open();
     m_findReplacePanel->findField()->setFocus();
@@ -52,8 +52,7 @@ void FindReplaceController::performReplaceAll()
     }
     qsizetype skipped = 0;
     ReplaceLog log;
-    const qsizetype count =
-        root->replaceAll(find, replacement, caseSensitive, includeKeys, &skipped, &log);
+    const qsizetype count = root->replaceAll(find, replacement, caseSensitive, includeKeys, &skipped, &log);
     if (log.size() > 0)
         m_workspace.undo().record(std::make_unique<ReplaceAllStep>(std::move(log)), tr("Replace All"));
     m_outline.refresh();

@@ -1,10 +1,10 @@
 #include "app/jq/JqController.h"
 
-#include "app/jq/JqPanel.h"
 #include "app/MainWindow.h"
 #include "app/Workspace.h"
-#include "app/menus/MenuText.h"
+#include "app/jq/JqPanel.h"
 #include "app/jq/ResultView.h"
+#include "app/menus/MenuText.h"
 #include "jq/JqRecipes.h"
 #include "jq/JqRun.h"
 #include "model/Document.h"
@@ -31,9 +31,7 @@ QString decodeUtf8(const QByteArray& bytes)
 
 } // namespace
 
-JqController::JqController(Workspace& workspace, QObject* parent) : QObject(parent), m_workspace(workspace)
-{
-}
+JqController::JqController(Workspace& workspace, QObject* parent) : QObject(parent), m_workspace(workspace) {}
 
 QColor JqController::initialJqMessageColor()
 {
@@ -178,7 +176,7 @@ void JqController::jqFinished(const JqRun::Outcome& outcome)
         // The user ended the run: nothing went wrong, and there is no result to show.
         panel->resultView()->setText(QString());
         m_hasJQError = false;
-            setJQmessageColor(kGray);
+        setJQmessageColor(kGray);
         setJQmessage(QStringLiteral("Stopped"));
     } else if (outcome.ended == ChildProcess::Ended::NotStarted) {
         failJQ(QStringLiteral("Failed to run jq: ") + outcome.systemError, QStringLiteral("Failed to run jq"),

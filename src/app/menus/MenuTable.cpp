@@ -78,7 +78,8 @@ std::vector<MenuRow> mainMenuTable(AppDelegate& app)
         Row::item(Command::Paste, tr("&Paste"), QKeySequence::Paste,
                   [&editor] { editor.triggerEditingAction(QWebEnginePage::Paste, "paste"); }),
         Row::separator(),
-        Row::item(Command::AddRow, tr("&Add Row"), Qt::CTRL | Qt::Key_Equal, [&outline] { outline.addForSelectedRow(); }),
+        Row::item(Command::AddRow, tr("&Add Row"), Qt::CTRL | Qt::Key_Equal,
+                  [&outline] { outline.addForSelectedRow(); }),
         // Text fields keep Ctrl+Backspace for deleting a word (AppDelegate::eventFilter).
         Row::item(Command::RemoveRow, tr("Re&move Row"), Qt::CTRL | Qt::Key_Backspace,
                   [&outline] { outline.removeSelectedRow(); }),
@@ -107,7 +108,8 @@ std::vector<MenuRow> mainMenuTable(AppDelegate& app)
         Row::end(),
 
         Row::menu(tr("&Tools")),
-        Row::item(Command::JqPanel, tr("&JQ Panel…"), Qt::CTRL | Qt::SHIFT | Qt::Key_J, [&app] { app.jq()->showJQPanel(); }),
+        Row::item(Command::JqPanel, tr("&JQ Panel…"), Qt::CTRL | Qt::SHIFT | Qt::Key_J,
+                  [&app] { app.jq()->showJQPanel(); }),
         Row::item(Command::DownloadFromUrl, tr("&Download from URL…"), Qt::CTRL | Qt::SHIFT | Qt::Key_D,
                   [&app] { app.downloads()->showDownloaderMenu(); }),
         Row::end(),

@@ -19,8 +19,7 @@
 PathController::PathController(Workspace& workspace, OutlineController& outline, SearchController& search,
                                QObject* parent)
     : QObject(parent), m_workspace(workspace), m_outline(outline), m_search(search)
-{
-}
+{}
 
 QMenu* PathController::copyPathAsMenu()
 {

@@ -15,8 +15,7 @@ class UndoHistory::Command : public QUndoCommand
 public:
     Command(UndoHistory* history, std::shared_ptr<EditStep> step, const QString& name, std::size_t cost)
         : QUndoCommand(name), m_history(history), m_step(std::move(step)), m_cost(cost)
-    {
-    }
+    {}
     void undo() override
     {
         m_step->undo();

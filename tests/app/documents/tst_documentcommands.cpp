@@ -57,12 +57,13 @@ void replaceDocument(LaunchedApp& app, const QString& command, const QString& pa
 // Chooses the format's item in File or File > Export.
 void runExport(AppDelegate& delegate, ExportFormat format)
 {
-    const std::map<ExportFormat, QAction*> items{{ExportFormat::Json, delegate.menus()->action(MenuCommand::SaveAs)},
-                                                 {ExportFormat::Xml, delegate.menus()->action(MenuCommand::ExportXml)},
-                                                 {ExportFormat::Yaml, delegate.menus()->action(MenuCommand::ExportYaml)},
-                                                 {ExportFormat::PlistXml, delegate.menus()->action(MenuCommand::ExportPlistXml)},
-                                                 {ExportFormat::PlistOpenStep, delegate.menus()->action(MenuCommand::ExportPlistOpenStep)},
-                                                 {ExportFormat::PlistBinary, delegate.menus()->action(MenuCommand::ExportPlistBinary)}};
+    const std::map<ExportFormat, QAction*> items{
+        {ExportFormat::Json, delegate.menus()->action(MenuCommand::SaveAs)},
+        {ExportFormat::Xml, delegate.menus()->action(MenuCommand::ExportXml)},
+        {ExportFormat::Yaml, delegate.menus()->action(MenuCommand::ExportYaml)},
+        {ExportFormat::PlistXml, delegate.menus()->action(MenuCommand::ExportPlistXml)},
+        {ExportFormat::PlistOpenStep, delegate.menus()->action(MenuCommand::ExportPlistOpenStep)},
+        {ExportFormat::PlistBinary, delegate.menus()->action(MenuCommand::ExportPlistBinary)}};
     items.at(format)->trigger();
 }
 

@@ -28,17 +28,29 @@ private slots:
         QTest::addColumn<QString>("copied");
         QTest::addColumn<QString>("notice");
         const QString json = QStringLiteral("JSON Copied: Node JSON has been copied to clipboard");
-        QTest::newRow("path of an element") << 3 << "path" << "root.o.a[0]"
+        QTest::newRow("path of an element") << 3 << "path"
+                                            << "root.o.a[0]"
                                             << "Path Copied: root.o.a[0]";
-        QTest::newRow("jq") << 3 << "jq" << ".o.a[0]" << "Path Copied: .o.a[0]";
-        QTest::newRow("JSON Pointer") << 3 << "JSON Pointer" << "/o/a/0" << "Path Copied: /o/a/0";
-        QTest::newRow("JSONPath") << 3 << "JSONPath" << "$['o']['a'][0]" << "Path Copied: $['o']['a'][0]";
-        QTest::newRow("JSON Pointer of the root") << 0 << "JSON Pointer" << ""
+        QTest::newRow("jq") << 3 << "jq"
+                            << ".o.a[0]"
+                            << "Path Copied: .o.a[0]";
+        QTest::newRow("JSON Pointer") << 3 << "JSON Pointer"
+                                      << "/o/a/0"
+                                      << "Path Copied: /o/a/0";
+        QTest::newRow("JSONPath") << 3 << "JSONPath"
+                                  << "$['o']['a'][0]"
+                                  << "Path Copied: $['o']['a'][0]";
+        QTest::newRow("JSON Pointer of the root") << 0 << "JSON Pointer"
+                                                  << ""
                                                   << "Path Copied: (the empty pointer: the whole document)";
-        QTest::newRow("json of an object member") << 1 << "json" << "{\"a\":[1,2]}" << json;
-        QTest::newRow("nothing selected, path") << -1 << "path" << "before" << QString();
-        QTest::newRow("nothing selected, jq") << -1 << "jq" << "before" << QString();
-        QTest::newRow("nothing selected, json") << -1 << "json" << "before" << QString();
+        QTest::newRow("json of an object member") << 1 << "json"
+                                                  << "{\"a\":[1,2]}" << json;
+        QTest::newRow("nothing selected, path") << -1 << "path"
+                                                << "before" << QString();
+        QTest::newRow("nothing selected, jq") << -1 << "jq"
+                                              << "before" << QString();
+        QTest::newRow("nothing selected, json") << -1 << "json"
+                                                << "before" << QString();
     }
     void copy()
     {
@@ -80,11 +92,20 @@ private slots:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("selected"); // the node's outline path, or null when there is none
-        QTest::newRow("jq, through a collapsed ancestor") << "" << ".o.a[1]" << "root.o.a[1]";
-        QTest::newRow("pointer, hidden by a search") << "x" << "/o/a/0" << "root.o.a[0]";
-        QTest::newRow("JSONPath pasted with a line break") << "" << "$['s']\n" << "root.s";
-        QTest::newRow("outline form") << "" << "root.o.a" << "root.o.a";
-        QTest::newRow("nowhere") << "" << "/o/zz" << QString();
+        QTest::newRow("jq, through a collapsed ancestor") << ""
+                                                          << ".o.a[1]"
+                                                          << "root.o.a[1]";
+        QTest::newRow("pointer, hidden by a search") << "x"
+                                                     << "/o/a/0"
+                                                     << "root.o.a[0]";
+        QTest::newRow("JSONPath pasted with a line break") << ""
+                                                           << "$['s']\n"
+                                                           << "root.s";
+        QTest::newRow("outline form") << ""
+                                      << "root.o.a"
+                                      << "root.o.a";
+        QTest::newRow("nowhere") << ""
+                                 << "/o/zz" << QString();
     }
     void goToPath()
     {
