@@ -69,17 +69,16 @@ private slots:
         const QByteArray ok("[1]");
         const QString plist = QStringLiteral("Document contents could not be exported as Property List.");
         const QString invalid = QStringLiteral("JSON content doesn't appear to be valid.");
-        QTest::newRow("null, xml") << QStringList{"export", "--to", "plist-xml", "IN", "OUT"} << QByteArray("[null]")
-                                   << 1 << plist;
-        QTest::newRow("invalid") << QStringList{"export", "--to", "json", "IN", "OUT"} << QByteArray("[1,") << 1
-                                 << invalid;
-        QTest::newRow("invalid from stdin")
-            << QStringList{"export", "--to", "plist-xml", "-", "OUT"} << QByteArray("{\"a\" 1}") << 1 << invalid;
-        QTest::newRow("missing folder, json")
-            << QStringList{"export", "--to", "json", "IN", "MISSING"} << ok << 1
-            << "Document contents could not be saved to disk. Please, contact support if the issue persists.";
-        QTest::newRow("missing folder, yaml") << QStringList{"export", "--to", "yaml", "IN", "MISSING"} << ok << 1
-                                              << "Document contents could not be exported as YAML.";
+        const auto row = [](const char* tag, const char* format, const char* in, const char* out,
+                            const QByteArray& input, const QString& message) {
+            QTest::newRow(tag) << QStringList{"export", "--to", format, in, out} << input << 1 << message;
+        };
+        row("null, xml", "plist-xml", "IN", "OUT", "[null]", plist);
+        row("invalid", "json", "IN", "OUT", "[1,", invalid);
+        row("invalid from stdin", "plist-xml", "-", "OUT", "{\"a\" 1}", invalid);
+        row("missing folder, json", "json", "IN", "MISSING", ok,
+            "Document contents could not be saved to disk. Please, contact support if the issue persists.");
+        row("missing folder, yaml", "yaml", "IN", "MISSING", ok, "Document contents could not be exported as YAML.");
         const std::initializer_list<std::pair<const char*, QStringList>> usage{
             {"no --to", {"export", "IN", "OUT"}},
             {"--to without format", {"export", "IN", "OUT", "--to"}},

@@ -246,19 +246,18 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString plist = QStringLiteral("Document contents could not be exported as Property List.");
         const QString ok = QStringLiteral("{\"a\":[1]}");
-        QTest::newRow("xml, null") << ExportFormat::PlistXml << "[1,null]"
-                                   << "out.plist" << plist;
-        QTest::newRow("openstep") << ExportFormat::PlistOpenStep << ok << "out.plist"
-                                  << "Document contents could not be exported as Property List";
-        QTest::newRow("json, missing folder")
-            << ExportFormat::Json << ok << "absent/out.json"
-            << "Document contents could not be saved to disk. Please, contact support if the issue persists.";
-        QTest::newRow("binary, missing folder") << ExportFormat::PlistBinary << ok << "absent/out.plist" << plist;
-        QTest::newRow("xml, control character") << ExportFormat::Xml << "[\"\\u0007\"]"
-                                                << "out.xml"
-                                                << "Document contents could not be exported as XML.";
-        QTest::newRow("yaml, missing folder") << ExportFormat::Yaml << ok << "absent/out.yaml"
-                                              << "Document contents could not be exported as YAML.";
+        const auto row = [](const char* tag, ExportFormat format, const QString& json, const char* target,
+                            const QString& message) { QTest::newRow(tag) << format << json << target << message; };
+        row("xml, null", ExportFormat::PlistXml, "[1,null]", "out.plist", plist);
+        row("openstep", ExportFormat::PlistOpenStep, ok, "out.plist",
+            "Document contents could not be exported as Property List");
+        row("json, missing folder", ExportFormat::Json, ok, "absent/out.json",
+            "Document contents could not be saved to disk. Please, contact support if the issue persists.");
+        row("binary, missing folder", ExportFormat::PlistBinary, ok, "absent/out.plist", plist);
+        row("xml, control character", ExportFormat::Xml, "[\"\\u0007\"]", "out.xml",
+            "Document contents could not be exported as XML.");
+        row("yaml, missing folder", ExportFormat::Yaml, ok, "absent/out.yaml",
+            "Document contents could not be exported as YAML.");
     }
     void writeRefused()
     {
