@@ -10,6 +10,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -243,25 +246,18 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString plist = QStringLiteral("Document contents could not be exported as Property List.");
         const QString ok = QStringLiteral("{\"a\":[1]}");
-        QTest::newRow("xml, null") << ExportFormat::PlistXml << "[1,null]"
-                                   << "out.plist" << plist;
-        QTest::newRow("binary, null") << ExportFormat::PlistBinary << "{\"a\":{\"b\":null}}"
-                                      << "out.plist" << plist;
-        QTest::newRow("openstep") << ExportFormat::PlistOpenStep << ok << "out.plist"
-                                  << "Document contents could not be exported as Property List";
-        QTest::newRow("openstep, null") << ExportFormat::PlistOpenStep << "[null]"
-                                        << "out.plist"
-                                        << "Document contents could not be exported as Property List";
-        QTest::newRow("json, missing folder")
-            << ExportFormat::Json << ok << "absent/out.json"
-            << "Document contents could not be saved to disk. Please, contact support if the issue persists.";
-        QTest::newRow("xml, missing folder") << ExportFormat::PlistXml << ok << "absent/out.plist" << plist;
-        QTest::newRow("binary, missing folder") << ExportFormat::PlistBinary << ok << "absent/out.plist" << plist;
-        QTest::newRow("xml, control character") << ExportFormat::Xml << "[\"\\u0007\"]"
-                                                << "out.xml"
-                                                << "Document contents could not be exported as XML.";
-        QTest::newRow("yaml, missing folder") << ExportFormat::Yaml << ok << "absent/out.yaml"
-                                              << "Document contents could not be exported as YAML.";
+        const auto row = [](const char* tag, ExportFormat format, const QString& json, const char* target,
+                            const QString& message) { QTest::newRow(tag) << format << json << target << message; };
+        row("xml, null", ExportFormat::PlistXml, "[1,null]", "out.plist", plist);
+        row("openstep", ExportFormat::PlistOpenStep, ok, "out.plist",
+            "Document contents could not be exported as Property List");
+        row("json, missing folder", ExportFormat::Json, ok, "absent/out.json",
+            "Document contents could not be saved to disk. Please, contact support if the issue persists.");
+        row("binary, missing folder", ExportFormat::PlistBinary, ok, "absent/out.plist", plist);
+        row("xml, control character", ExportFormat::Xml, "[\"\\u0007\"]", "out.xml",
+            "Document contents could not be exported as XML.");
+        row("yaml, missing folder", ExportFormat::Yaml, ok, "absent/out.yaml",
+            "Document contents could not be exported as YAML.");
     }
     void writeRefused()
     {
@@ -302,7 +298,7 @@ private slots:
 
     // The XML and YAML exports written whole: layout, element names, types, quoting, escapes and numbers. Each
     // reads back as the document through independent readers (YAML through a 1.2 and a 1.1 reader), except
-    // nesting deeper than those readers go.
+    // nesting deeper than those readers go. Rows without an expected text are only read back.
     void textExports_data()
     {
         QTest::addColumn<ExportFormat>("format");
@@ -415,6 +411,24 @@ private slots:
              "? \"" + QByteArray("\\x01").repeated(256) + "\"\n: - 7\n  - {}\n" +
                  "\"...\": 1\n'...\"': 2\n\"...'\\\"\": 3\n" + QByteArray(1024, 'a') + ": 5\n? " +
                  QByteArray(1025, 'b') + "\n: 6\nx:\n  ...: 4\n" + emoji.toUtf8() + ":\n  k: 8\n");
+        // Strings YAML 1.1 or 1.2 readers would take for booleans, numbers, dates, nulls or structure, or refuse,
+        // as values and as keys: read back only.
+        const QStringList strings{
+            "yes", "No", "ON", "off", "y", "N", "~", "null", "Null", "", "0b101", "0o17", "0x1F", "0777", "+12",
+            "1_000", "1:20", "12:30:45", "190:20:30.15", ".inf", "-.INF", ".NaN", "1e3", "6.8523015e+5", "2001-12-14",
+            "2001-12-14t21:59:43.10-05:00", "=", "<<", " lead", "trail ", "- x", "? x", ": x", "#x", "&a", "*a", "!t",
+            "|", ">", "%x", "@x", "`x", "'q'", "\"q\"", "{x}", "[x]", "a: b", "a #b", "key:", "tab\there", "a\nb", "\r",
+            "\u0001", "\u007f", "\u0085", "\u0080\u009f", "\u2028", "\ufeffbom", "plain text", "v1.0",
+            "caf\u00e9 \U0001F600", "---", "...", "...x", "a\n\n", "\n", "\\", "?", ",", "0b1_0", "\t", "\u009f",
+            "2002-12-14 21:59:43.10 -5", "x\ufffe", "a\ufeff", "a\u00a0", "\u3000x"};
+        QJsonArray values;
+        QJsonObject keys;
+        for (const QString& text : strings) {
+            values.append(text);
+            keys.insert(text, text);
+        }
+        yaml("yaml strings for every reader",
+             QString::fromUtf8(QJsonDocument(QJsonArray{values, keys}).toJson(QJsonDocument::Compact)), QByteArray());
         yaml("yaml at the nesting limit", QStringLiteral("[").repeated(1024) + '1' + QStringLiteral("]").repeated(1024),
              QByteArray("- ").repeated(1024) + "1\n", false);
     }
@@ -428,7 +442,8 @@ private slots:
         QVERIFY(root);
         const auto exported = ExportWriter::exportBytes(root.get(), format);
         QVERIFY2(exported, qPrintable(exported ? QString() : exported.error().message));
-        QCOMPARE(*exported, expected);
+        if (!expected.isNull())
+            QCOMPARE(*exported, expected);
         if (!readBack)
             return;
         const QString exportedPath = m_dir.filePath(QStringLiteral("export"));
@@ -478,40 +493,26 @@ private slots:
         QCOMPARE(nothing.error().code, Error::Code::NoContent);
     }
 
-    // Each format's extensions, failure message and command-line name; names read back as their format.
+    // Each format's extensions and command-line name; names read back as their format. (Failure texts: writeRefused.)
     void formats_data()
     {
         QTest::addColumn<ExportFormat>("format");
         QTest::addColumn<QStringList>("extensions");
-        QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("cliName");
         const QStringList plist{QStringLiteral("plist")};
-        const QString plistMessage = QStringLiteral("Document contents could not be exported as Property List.");
-        QTest::newRow("json") << ExportFormat::Json << QStringList{"json"}
-                              << "Document contents could not be saved to disk. Please, contact support if the "
-                                 "issue persists."
-                              << "json";
-        QTest::newRow("xml") << ExportFormat::Xml << QStringList{"xml"}
-                             << "Document contents could not be exported as XML."
-                             << "xml";
-        QTest::newRow("yaml") << ExportFormat::Yaml << QStringList{"yaml", "yml"}
-                              << "Document contents could not be exported as YAML."
-                              << "yaml";
-        QTest::newRow("plist xml") << ExportFormat::PlistXml << plist << plistMessage << "plist-xml";
-        QTest::newRow("plist openstep") << ExportFormat::PlistOpenStep << plist
-                                        << "Document contents could not be exported as Property List"
-                                        << "plist-openstep";
-        QTest::newRow("plist binary") << ExportFormat::PlistBinary << plist << plistMessage << "plist-binary";
+        QTest::newRow("json") << ExportFormat::Json << QStringList{"json"} << "json";
+        QTest::newRow("xml") << ExportFormat::Xml << QStringList{"xml"} << "xml";
+        QTest::newRow("yaml") << ExportFormat::Yaml << QStringList{"yaml", "yml"} << "yaml";
+        QTest::newRow("plist xml") << ExportFormat::PlistXml << plist << "plist-xml";
+        QTest::newRow("plist openstep") << ExportFormat::PlistOpenStep << plist << "plist-openstep";
+        QTest::newRow("plist binary") << ExportFormat::PlistBinary << plist << "plist-binary";
     }
     void formats()
     {
         QFETCH(ExportFormat, format);
         QFETCH(QStringList, extensions);
-        QFETCH(QString, message);
         QFETCH(QString, cliName);
         QCOMPARE(ExportFormats::extensions(format), extensions);
-        QCOMPARE(ExportFormats::failureMessage(format), message);
-        QCOMPARE(ExportFormats::failureTitle(), QStringLiteral("Something went wrong!"));
         QCOMPARE(ExportFormats::cliName(format), cliName);
         QCOMPARE(ExportFormats::fromCliName(cliName), std::optional<ExportFormat>(format));
     }

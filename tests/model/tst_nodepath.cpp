@@ -133,54 +133,20 @@ private slots:
         QTest::addColumn<QString>("jq");
         QTest::addColumn<QString>("jsonPath");
         QTest::addColumn<QString>("outline");
-        QTest::newRow("root") << ""
-                              << "."
-                              << "$"
-                              << "root";
-        QTest::newRow("plain names") << "/a/b"
-                                     << ".a.b"
-                                     << "$['a']['b']"
-                                     << "root.a.b";
-        QTest::newRow("empty name") << "/"
-                                    << R"(.[""])"
-                                    << "$['']"
-                                    << "root[0]";
-        QTest::newRow("numeric names and indices") << "/0/1/1"
-                                                   << R"(.["0"][1]["1"])"
-                                                   << "$['0'][1]['1']"
-                                                   << "root.0[1].1";
-        QTest::newRow("pointer escapes") << "/~01~1~00"
-                                         << R"(.["~1/~0"])"
-                                         << "$['~1/~0']"
-                                         << "root.~1/~0";
-        QTest::newRow("quotes") << "/'"
-                                << ".[\"'\"]"
-                                << "$['\\'']"
-                                << "root.'";
-        QTest::newRow("double quote") << "/\""
-                                      << ".[\"\\\"\"]"
-                                      << "$['\"']"
-                                      << "root.\"";
-        QTest::newRow("backslash") << "/\\"
-                                   << R"(.["\\"])"
-                                   << R"($['\\'])"
-                                   << "root.\\";
-        QTest::newRow("control characters") << "/\n\t\u0001"
-                                            << R"(.["\n\t\u0001"])"
-                                            << R"($['\n\t\u0001'])"
-                                            << "root.\n\t\u0001";
-        QTest::newRow("jq keyword") << "/if"
-                                    << R"(.["if"])"
-                                    << "$['if']"
-                                    << "root.if";
-        QTest::newRow("non-ASCII") << "/é日本"
-                                   << R"(.["é日本"])"
-                                   << "$['é日本']"
-                                   << "root.é日本";
-        QTest::newRow("brackets") << "/[0]/0"
-                                  << R"(.["[0]"][0])"
-                                  << "$['[0]'][0]"
-                                  << "root[0][0]";
+        const auto row = [](const char* tag, const char* pointer, const char* jq, const char* jsonPath,
+                            const char* outline) { QTest::newRow(tag) << pointer << jq << jsonPath << outline; };
+        row("root", "", ".", "$", "root");
+        row("plain names", "/a/b", ".a.b", "$['a']['b']", "root.a.b");
+        row("empty name", "/", R"(.[""])", "$['']", "root[0]");
+        row("numeric names and indices", "/0/1/1", R"(.["0"][1]["1"])", "$['0'][1]['1']", "root.0[1].1");
+        row("pointer escapes", "/~01~1~00", R"(.["~1/~0"])", "$['~1/~0']", "root.~1/~0");
+        row("quotes", "/'", ".[\"'\"]", "$['\\'']", "root.'");
+        row("double quote", "/\"", ".[\"\\\"\"]", "$['\"']", "root.\"");
+        row("backslash", "/\\", R"(.["\\"])", R"($['\\'])", "root.\\");
+        row("control characters", "/\n\t\u0001", R"(.["\n\t\u0001"])", R"($['\n\t\u0001'])", "root.\n\t\u0001");
+        row("jq keyword", "/if", R"(.["if"])", "$['if']", "root.if");
+        row("non-ASCII", "/é日本", R"(.["é日本"])", "$['é日本']", "root.é日本");
+        row("brackets", "/[0]/0", R"(.["[0]"][0])", "$['[0]'][0]", "root[0][0]");
     }
     void format()
     {
@@ -245,32 +211,22 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("pointer"); // the node expected, or "none" / "ambiguous"
-        QTest::newRow("JSONPath shorthand") << "$.a.b"
-                                            << "/a/b";
-        QTest::newRow("JSONPath double quotes") << R"($["a"]["b"])"
-                                                << "/a/b";
-        QTest::newRow("jq quoted name") << R"(."a".b)"
-                                        << "/a/b";
-        QTest::newRow("pointer token under an object is a name") << "/0"
-                                                                 << "/0";
-        QTest::newRow("leading zero is no index") << "/0/01"
-                                                  << "none";
-        QTest::newRow("index past the end") << ".[\"0\"][2]"
-                                            << "none";
-        QTest::newRow("index into an object") << ".[0]"
-                                              << "none";
-        QTest::newRow("missing name") << "$['nope']"
-                                      << "none";
-        QTest::newRow("unfinished jq path") << ".a."
-                                            << "none";
-        QTest::newRow("bad pointer escape") << "/~2"
-                                            << "none";
-        QTest::newRow("outline path") << "root.0[1].1"
-                                      << "/0/1/1";
-        QTest::newRow("unknown outline path") << "root.zz"
-                                              << "none";
-        QTest::newRow("outline path of two nodes") << "root.a.b"
-                                                   << "ambiguous";
+        const auto row = [](const char* tag, const char* path, const char* pointer) {
+            QTest::newRow(tag) << path << pointer;
+        };
+        row("JSONPath shorthand", "$.a.b", "/a/b");
+        row("JSONPath double quotes", R"($["a"]["b"])", "/a/b");
+        row("jq quoted name", R"(."a".b)", "/a/b");
+        row("pointer token under an object is a name", "/0", "/0");
+        row("leading zero is no index", "/0/01", "none");
+        row("index past the end", ".[\"0\"][2]", "none");
+        row("index into an object", ".[0]", "none");
+        row("missing name", "$['nope']", "none");
+        row("unfinished jq path", ".a.", "none");
+        row("bad pointer escape", "/~2", "none");
+        row("outline path", "root.0[1].1", "/0/1/1");
+        row("unknown outline path", "root.zz", "none");
+        row("outline path of two nodes", "root.a.b", "ambiguous");
     }
     void resolveOthers()
     {

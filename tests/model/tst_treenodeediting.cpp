@@ -212,8 +212,6 @@ private slots:
         const QStringList none, element{"[0]: string New Value"}, member{"New Key: string New Value"};
         const char* leaf = "data reload +1";
         row("\"abc\"", "Array", "array", element, "about 0 data data did 1 reload +2");
-        row("null", "Object", "object", member, "about 0 data data did 1 reload +2");
-        row("[1,2]", "Array", "array", element, "about 2 data data did 1 reload +2");
         row("{\"New Key\":1}", "Object", "object", member, "about 1 data data did 1 reload +2");
         row("{\"a\":1,\"b\":2,\"c\":3}", "Array", "array", element, "about 3 data data did 1 reload +2");
         row("\"42\"", "Number", "integer 42", none, leaf);
@@ -225,14 +223,12 @@ private slots:
         row("\"true\"", "Boolean", "boolean true", none, leaf);
         row("\"True\"", "Boolean", "boolean false", none, leaf);
         row("true", "Boolean", "boolean false", none, leaf);
-        row("{\"a\":1,\"b\":2}", "Boolean", "boolean false", none, "about 2 data did 0 reload +1");
         row("0.00001", "String", "string 1e-05", none, leaf);
         row("false", "String", "string false", none, leaf);
         row("\"Hello\"", "String", "string Value", none, leaf);
         row("[1,2]", "String", "string Value", none, "about 2 data did 0 reload +1");
         row("5", "Null", "null", none, leaf);
         row("null", "Null", "null", none, leaf);
-        row("{\"a\":1}", "Null", "null", none, "about 1 data did 0 reload +1");
     }
     void setKindLabel()
     {
