@@ -540,10 +540,10 @@ bool hasSeveralLines(const QByteArray& utf8)
     return lineEnd != std::string_view::npos && text.find_first_not_of(" \t\r\n", lineEnd) != std::string_view::npos;
 }
 
-// Why text is not JSON Lines, found by following every line: a value that does not end on its line, a second
-// value on a line, a string left open. Nothing when every line holds one value as far as lines go (the strict
-// reader judges the values).
-std::optional<Error> lineStructureError(const QByteArray& utf8)
+// Whether text has the shape of JSON Lines, found by following every line: refused for a value that does not end
+// on its line, a second value on a line, a string left open. Success when every line holds one value as far as
+// lines go (the strict reader judges the values).
+Result<void> checkLineStructure(const QByteArray& utf8)
 {
     const char* in = utf8.constData();
     const qsizetype size = utf8.size();
@@ -557,7 +557,7 @@ std::optional<Error> lineStructureError(const QByteArray& utf8)
         return table;
     }();
     auto refuse = [&utf8](qsizetype offset, const QString& message,
-                          Error::Code code = Error::Code::Syntax) -> std::optional<Error> {
+                          Error::Code code = Error::Code::Syntax) -> Result<void> {
         return Error::at(code, utf8, offset, message);
     };
     const QString unfinished = QStringLiteral("The value does not end on its line.");
@@ -613,7 +613,7 @@ std::optional<Error> lineStructureError(const QByteArray& utf8)
         if (depth > 0)
             return refuse(size, unfinished);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -678,8 +678,8 @@ Result<Tree> readJsonLines(QByteArray& utf8)
     std::memmove(text, text + 1, size_t(size));
     utf8.resize(size);
     // Following the lines one by one says better what is wrong with them than the array's reader does.
-    if (auto structure = lineStructureError(utf8))
-        return *structure;
+    if (const Result<void> structure = checkLineStructure(utf8); !structure)
+        return structure.error();
     if (!parsed) {
         const Error& error = parsed.error();
         return Error::at(error.code, utf8, std::clamp<qsizetype>(error.offset - 1, 0, size), error.message);
