@@ -146,6 +146,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(manager->isPresented(), 5000);
     }
 
+    // "Maybe later" stores a snooze of two weeks; declining opts out for good, also for a later manager.
     void snoozeAndDecline()
     {
         Fixture f;
@@ -267,6 +268,7 @@ private slots:
         QCOMPARE(body.size(), country.isEmpty() ? 3 : 4);
     }
 
+    // An address without an at sign, or only white space, is refused before anything is sent.
     void invalidAddressIsNotSent_data()
     {
         QTest::addColumn<QString>("address");
@@ -367,6 +369,8 @@ private slots:
         }
     }
 
+    // The real environment takes its endpoint and secret from the environment when set, and its files from the
+    // settings in use.
     void productionEnvironment()
     {
         QStandardPaths::setTestModeEnabled(true);
