@@ -258,14 +258,12 @@ private slots:
 
         const QByteArray payload = LocalHttpServer::afterHeaders(request);
         QVERIFY(!payload.contains('\n'));
-        QJsonParseError error;
-        const QJsonObject body = QJsonDocument::fromJson(payload, &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(body.value(QStringLiteral("email")).toString(), sent);
-        QCOMPARE(body.value(QStringLiteral("app")).toString(), kAppId);
-        QCOMPARE(body.value(QStringLiteral("tz")).toString(), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
-        QCOMPARE(body.value(QStringLiteral("country")).toString(), country);
-        QCOMPARE(body.size(), country.isEmpty() ? 3 : 4);
+        QJsonObject expected{{QStringLiteral("email"), sent},
+                             {QStringLiteral("app"), kAppId},
+                             {QStringLiteral("tz"), QString::fromUtf8(QTimeZone::systemTimeZoneId())}};
+        if (!country.isEmpty())
+            expected.insert(QStringLiteral("country"), country);
+        QCOMPARE(QJsonDocument::fromJson(payload), QJsonDocument(expected));
     }
 
     // An address without an at sign, or only white space, is refused before anything is sent.
