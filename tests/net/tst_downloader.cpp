@@ -106,7 +106,8 @@ private slots:
         QCOMPARE(Downloader::mergedHeaders(rows), sent);
     }
 
-    // Either method goes out under its own name, and neither carries a body.
+    // Either method goes out under its own name and carries no body; header rows naming the same header arrive
+    // as one header holding their values in row order.
     void methodOnTheWire_data()
     {
         QTest::addColumn<Method>("method");
@@ -121,7 +122,8 @@ private slots:
         LocalHttpServer server;
         QVERIFY(server.isListening());
         server.respond(200, "OK", "[]");
-        const auto reply = fetch(server.url(QStringLiteral("/data?id=7")), method);
+        const Rows rows{{"X-Token", "a"}, {"Accept", "application/json"}, {"x-token", "b"}, {"X-TOKEN", "c"}};
+        const auto reply = fetch(server.url(QStringLiteral("/data?id=7")), method, rows);
         QVERIFY(reply->isFinished());
         QCOMPARE(reply->error(), QNetworkReply::NoError);
         QCOMPARE(server.requests.size(), 1);
@@ -130,19 +132,6 @@ private slots:
         const auto length = LocalHttpServer::headerLines(request, "Content-Length");
         QVERIFY2(length.isEmpty() || length == QList<QByteArray>{"Content-Length: 0"}, request.constData());
         QCOMPARE(LocalHttpServer::afterHeaders(request), QByteArray());
-    }
-
-    // Rows naming the same header arrive as one header holding their values in row order.
-    void duplicateHeadersOnTheWire()
-    {
-        LocalHttpServer server;
-        QVERIFY(server.isListening());
-        server.respond(200, "OK", "{}");
-        const Rows rows{{"X-Token", "a"}, {"Accept", "application/json"}, {"x-token", "b"}, {"X-TOKEN", "c"}};
-        const auto reply = fetch(server.url(), Method::Get, rows);
-        QVERIFY(reply->isFinished());
-        QCOMPARE(server.requests.size(), 1);
-        const QByteArray& request = server.requests.first();
         QCOMPARE(LocalHttpServer::headerLines(request, "X-Token"), QList<QByteArray>{"X-Token: a,b,c"});
         QCOMPARE(LocalHttpServer::headerLines(request, "Accept"), QList<QByteArray>{"Accept: application/json"});
     }
@@ -165,12 +154,9 @@ private slots:
         };
         QTest::newRow("array") << 200 << QByteArray("OK") << QByteArray("[1, \"\xC3\xA9\", {\"a\": null}]\n")
                                << QString() << QString();
-        QTest::newRow("object, 201") << 201 << QByteArray("Created") << QByteArray("{\"id\":3}") << QString()
-                                     << QString();
         QTest::newRow("object, 299") << 299 << QByteArray("Odd") << QByteArray("{}") << QString() << QString();
         QTest::newRow("empty body") << 200 << QByteArray("OK") << QByteArray() << notJson << notParsed;
         QTest::newRow("bare string") << 200 << QByteArray("OK") << QByteArray("\"x\"") << notJson << notParsed;
-        QTest::newRow("bare number") << 200 << QByteArray("OK") << QByteArray("42") << notJson << notParsed;
         QTest::newRow("truncated array") << 200 << QByteArray("OK") << QByteArray("[1,") << notJson << notParsed;
         QTest::newRow("invalid utf-8") << 200 << QByteArray("OK") << QByteArray("[\"\xC3\x28\"]") << empty
                                        << unreadable;
@@ -276,8 +262,6 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("phrase");
-        QTest::newRow("200") << 200 << QStringLiteral("OK");
-        QTest::newRow("404") << 404 << QStringLiteral("Not Found");
         QTest::newRow("418") << 418 << QStringLiteral("I'm a teapot");
         QTest::newRow("unlisted 599") << 599 << QStringLiteral("Server Error");
         QTest::newRow("unlisted 499") << 499 << QStringLiteral("Client Error");

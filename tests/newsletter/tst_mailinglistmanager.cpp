@@ -70,7 +70,6 @@ private slots:
         QTest::newRow("first launch") << -1 << -1 << QString() << 0 << false << false << true;
         QTest::newRow("third launch same day") << 2 << 0 << QString() << 0 << false << true << true;
         QTest::newRow("second launch three days on") << 1 << 72 << QString() << 0 << false << true << true;
-        QTest::newRow("second launch one day on") << 1 << 24 << QString() << 0 << false << false << true;
         QTest::newRow("just short of two whole days") << 1 << 47 << QString() << 0 << false << false << true;
         QTest::newRow("snoozed until later") << 5 << 0 << "snoozed" << 72 << false << false << true;
         QTest::newRow("snooze lapsed") << 5 << 0 << "snoozed" << -1 << false << true << true;
@@ -147,6 +146,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(manager->isPresented(), 5000);
     }
 
+    // "Maybe later" stores a snooze of two weeks; declining opts out for good, also for a later manager.
     void snoozeAndDecline()
     {
         Fixture f;
@@ -208,9 +208,6 @@ private slots:
         QFETCH(QString, country);
         const QJsonObject body = MailingListManager::requestBody(QStringLiteral("a@b.example"), kAppId,
                                                                  QStringLiteral("Europe/Berlin"), locale);
-        QCOMPARE(body.value(QStringLiteral("email")).toString(), QStringLiteral("a@b.example"));
-        QCOMPARE(body.value(QStringLiteral("app")).toString(), kAppId);
-        QCOMPARE(body.value(QStringLiteral("tz")).toString(), QStringLiteral("Europe/Berlin"));
         QCOMPARE(body.contains(QStringLiteral("country")), !country.isEmpty());
         QCOMPARE(body.value(QStringLiteral("country")).toString(), country);
         QCOMPARE(body.size(), country.isEmpty() ? 3 : 4);
@@ -261,21 +258,19 @@ private slots:
 
         const QByteArray payload = LocalHttpServer::afterHeaders(request);
         QVERIFY(!payload.contains('\n'));
-        QJsonParseError error;
-        const QJsonObject body = QJsonDocument::fromJson(payload, &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(body.value(QStringLiteral("email")).toString(), sent);
-        QCOMPARE(body.value(QStringLiteral("app")).toString(), kAppId);
-        QCOMPARE(body.value(QStringLiteral("tz")).toString(), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
-        QCOMPARE(body.value(QStringLiteral("country")).toString(), country);
-        QCOMPARE(body.size(), country.isEmpty() ? 3 : 4);
+        QJsonObject expected{{QStringLiteral("email"), sent},
+                             {QStringLiteral("app"), kAppId},
+                             {QStringLiteral("tz"), QString::fromUtf8(QTimeZone::systemTimeZoneId())}};
+        if (!country.isEmpty())
+            expected.insert(QStringLiteral("country"), country);
+        QCOMPARE(QJsonDocument::fromJson(payload), QJsonDocument(expected));
     }
 
+    // An address without an at sign, or only white space, is refused before anything is sent.
     void invalidAddressIsNotSent_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::newRow("spaces") << "   ";
-        QTest::newRow("line breaks") << "\n\r\n\t";
+        QTest::newRow("white space only") << " \n\r\n\t ";
         QTest::newRow("no at sign") << " someone.example ";
     }
     void invalidAddressIsNotSent()
@@ -309,7 +304,6 @@ private slots:
         QTest::newRow("409 already subscribed") << 409 << true << QString();
         QTest::newRow("422") << 422 << false << "Please check your email address and try again.";
         QTest::newRow("500") << 500 << false << "Server returned 500. Please try again later.";
-        QTest::newRow("404") << 404 << false << "Server returned 404. Please try again later.";
         QTest::newRow("300") << 300 << false << "Server returned 300. Please try again later.";
     }
     void submitOutcome()
@@ -334,55 +328,47 @@ private slots:
         QCOMPARE(manager->isPresented(), false);
     }
 
-    // A transfer that breaks after a success status confirms nothing: the subscription fails with the
-    // transport's description and no decision is stored.
-    void brokenTransferIsNoSubscription_data()
+    // No server, or a transfer that breaks after a success status, confirms nothing: the subscription fails with
+    // the transport's own description, no decision is stored, and a retry goes through every step again.
+    void transportFailure_data()
     {
-        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QByteArray>("response"); // empty: nothing listening
         QTest::addColumn<bool>("stall");
         const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 100\r\n\r\n";
+        QTest::newRow("nothing listening") << QByteArray() << false;
         QTest::newRow("closed mid-body") << head + "{\"ok\":" << false;
         QTest::newRow("short body that parses") << head + "{}" << false;
         QTest::newRow("stall after the headers") << head + "{}" << true;
     }
-    void brokenTransferIsNoSubscription()
+    void transportFailure()
     {
         QFETCH(QByteArray, response);
         QFETCH(bool, stall);
         LocalHttpServer server;
         server.respondRaw(response, stall);
+        QUrl url = server.url();
+        if (response.isEmpty()) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            url.setPort(closed.serverPort());
+            closed.close();
+        }
         Fixture f;
-        auto manager = f.make(server.url(), {}, std::chrono::milliseconds(500));
-        manager->submit(QStringLiteral("a@b.example"));
-        QTRY_VERIFY(manager->status().kind != Kind::Submitting);
-        QCOMPARE(manager->status().kind, Kind::Failure);
-        QVERIFY(!manager->status().message.isEmpty());
-        QCOMPARE(manager->decision(), Decision::None);
-        QVERIFY(!manager->isOptedOut());
+        auto manager = f.make(url, {}, std::chrono::milliseconds(500));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QSignalSpy statusSpy(manager.get(), &MailingListManager::statusChanged);
+            manager->submit(QStringLiteral("a@b.example"));
+            QTRY_COMPARE(statusSpy.size(), 2);
+            QCOMPARE(manager->status().kind, Kind::Failure);
+            QVERIFY(!manager->status().message.isEmpty());
+            QVERIFY(!manager->status().message.startsWith(QLatin1String("Server returned")));
+            QCOMPARE(manager->decision(), Decision::None);
+            QVERIFY(!manager->isOptedOut());
+        }
     }
 
-    // No server at all: the transport's own description is shown, and a retry goes through every step again.
-    void transportFailure()
-    {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        const quint16 port = closed.serverPort();
-        closed.close();
-        Fixture f;
-        auto manager = f.make(QUrl(QStringLiteral("http://127.0.0.1:%1/mailinglist.php").arg(port)));
-        manager->submit(QStringLiteral("a@b.example"));
-        QTRY_COMPARE(manager->status().kind, Kind::Failure);
-        QVERIFY(!manager->status().message.isEmpty());
-        QVERIFY(!manager->status().message.startsWith(QLatin1String("Server returned")));
-        QCOMPARE(manager->decision(), Decision::None);
-        QVERIFY(!manager->isOptedOut());
-
-        QSignalSpy statusSpy(manager.get(), &MailingListManager::statusChanged);
-        manager->submit(QStringLiteral("a@b.example"));
-        QTRY_COMPARE(statusSpy.size(), 2);
-        QCOMPARE(manager->status().kind, Kind::Failure);
-    }
-
+    // The real environment takes its endpoint and secret from the environment when set, and its files from the
+    // settings in use.
     void productionEnvironment()
     {
         QStandardPaths::setTestModeEnabled(true);

@@ -53,6 +53,22 @@ QStringList errorMessages(const LogRecorder& log)
     return messages;
 }
 
+QString statusText(const QString& message, const QColor& color)
+{
+    return message + QLatin1Char(' ') + color.name();
+}
+
+// The controller's status as statusText() writes it; with `shown`, marked where the panel's line disagrees.
+QString statusOf(AppDelegate& delegate, bool shown)
+{
+    JqController* jq = delegate.jq();
+    QString text = statusText(jq->JQmessage(), jq->JQmessageColor());
+    if (shown && (jq->jqPanel()->statusLine()->text() != jq->JQmessage() ||
+                  !jq->jqPanel()->statusLine()->styleSheet().contains(jq->JQmessageColor().name())))
+        text += QStringLiteral(" (panel shows otherwise)");
+    return text;
+}
+
 // A launched controller with the jq panel shown and its log recorded.
 struct JqSession : LaunchedApp
 {
@@ -63,6 +79,7 @@ struct JqSession : LaunchedApp
     JqPanel* panel() { return delegate.jq()->jqPanel(); }
     QString result() { return panel()->resultView()->text(); }
     QStringList errors() const { return errorMessages(log); }
+    QString status() { return statusOf(delegate, true); }
     void start(const QString& filter)
     {
         panel()->commandField()->setText(filter);
@@ -89,8 +106,9 @@ private slots:
         LaunchedApp app;
         AppDelegate& delegate = app.delegate;
         QSignalSpy shownChanges(delegate.jq(), &JqController::isJQPanelShownChanged);
-        QCOMPARE(delegate.jq()->JQmessage(), QStringLiteral("Enter a command to see the results"));
-        QCOMPARE(delegate.jq()->JQmessageColor(), JqController::initialJqMessageColor());
+        const QString initial =
+            statusText(QStringLiteral("Enter a command to see the results"), JqController::initialJqMessageColor());
+        QCOMPARE(statusOf(delegate, false), initial);
         QVERIFY(!delegate.jq()->hasJQError());
         QVERIFY(!delegate.jq()->isJQPanelShown());
 
@@ -98,7 +116,7 @@ private slots:
         QVERIFY(delegate.jq()->isJQPanelShown());
         JqPanel* panel = delegate.jq()->jqPanel();
         QVERIFY(panel->isVisible());
-        QCOMPARE(panel->statusLine()->text(), QStringLiteral("Enter a command to see the results"));
+        QCOMPARE(statusOf(delegate, true), initial);
         QVERIFY(panel->runButton()->isEnabled());
         QVERIFY(!panel->stopButton()->isEnabled());
 
@@ -111,8 +129,8 @@ private slots:
         delegate.jq()->showJQPanel();
         QVERIFY(delegate.jq()->isJQPanelShown());
         QCOMPARE(shownChanges.size(), 3);
-        QCOMPARE(delegate.jq()->JQmessage(), QStringLiteral("Earlier message"));
-        QCOMPARE(panel->statusLine()->text(), QStringLiteral("Earlier message"));
+        QCOMPARE(statusOf(delegate, true),
+                 statusText(QStringLiteral("Earlier message"), JqController::initialJqMessageColor()));
         QCOMPARE(panel->commandField()->text(), QStringLiteral("keys"));
         QCOMPARE(panel->resultView()->text(), QStringLiteral("earlier result\n"));
 
@@ -153,10 +171,7 @@ private slots:
             QCOMPARE(s.result().toUtf8(), jqOutput(filter, s.json().toUtf8()));
         QCOMPARE(s.finished.size(), 1);
         QVERIFY(!s.delegate.jq()->hasJQError());
-        QCOMPARE(s.delegate.jq()->JQmessage(), kSucceeded);
-        QCOMPARE(s.panel()->statusLine()->text(), kSucceeded);
-        QCOMPARE(s.delegate.jq()->JQmessageColor(), kMint);
-        QVERIFY(s.panel()->statusLine()->styleSheet().contains(kMint.name()));
+        QCOMPARE(s.status(), statusText(kSucceeded, kMint));
         QVERIFY(s.errors().isEmpty());
         QVERIFY(s.panel()->runButton()->isEnabled());
         QVERIFY(!s.panel()->stopButton()->isEnabled());
@@ -208,10 +223,7 @@ private slots:
         if (program.isEmpty())
             QVERIFY(s.result().contains(QStringLiteral("error")));
         QVERIFY(s.delegate.jq()->hasJQError());
-        QCOMPARE(s.delegate.jq()->JQmessage(), message);
-        QCOMPARE(s.panel()->statusLine()->text(), message);
-        QCOMPARE(s.delegate.jq()->JQmessageColor(), kRed);
-        QVERIFY(s.panel()->statusLine()->styleSheet().contains(kRed.name()));
+        QCOMPARE(s.status(), statusText(message, kRed));
         QCOMPARE(s.finished.size(), 1);
         QVERIFY(s.panel()->runButton()->isEnabled());
         QVERIFY(!s.delegate.jq()->isRunningJQ());
@@ -259,11 +271,10 @@ private slots:
         QVERIFY(!delegate.jq()->isRunningJQ());
         QVERIFY(delegate.jq()->jqPanel()->runButton()->isEnabled());
         QCOMPARE(finished.size(), 0);
-        QCOMPARE(delegate.jq()->JQmessage(), message);
+        QCOMPARE(statusOf(delegate, true), statusText(message, kRed));
         QCOMPARE(delegate.jq()->jqPanel()->resultView()->text(), result);
         QCOMPARE(errorMessages(log), QStringList{logged});
         QVERIFY(delegate.jq()->hasJQError());
-        QCOMPARE(delegate.jq()->JQmessageColor(), kRed);
     }
 
     // Stop ends the run and drops the one waiting for it; being stopped is no failure: a neutral status in
@@ -289,9 +300,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(s.finished.size(), 1, kRunTimeout);
         QVERIFY(!s.delegate.jq()->isRunningJQ());
         QVERIFY(!s.delegate.jq()->hasJQError());
-        QCOMPARE(s.delegate.jq()->JQmessage(), QStringLiteral("Stopped"));
-        QCOMPARE(s.delegate.jq()->JQmessageColor(), JqController::initialJqMessageColor());
-        QCOMPARE(s.panel()->statusLine()->text(), QStringLiteral("Stopped"));
+        QCOMPARE(s.status(), statusText(QStringLiteral("Stopped"), JqController::initialJqMessageColor()));
         // Screen readers hear the status through the label's description.
         QCOMPARE(s.panel()->statusLine()->accessibleDescription(), QStringLiteral("Stopped"));
         QCOMPARE(s.result(), QString());
@@ -318,7 +327,7 @@ private slots:
         QTest::keyClick(s.panel()->commandField(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(s.finished.size(), 2, kRunTimeout);
         QCOMPARE(s.result(), QStringLiteral("third\n"));
-        QCOMPARE(s.delegate.jq()->JQmessage(), kSucceeded);
+        QCOMPARE(s.status(), statusText(kSucceeded, kMint));
         QVERIFY(!s.delegate.jq()->isRunningJQ());
         QTest::qWait(300);
         QCOMPARE(s.finished.size(), 2);
@@ -343,8 +352,7 @@ private slots:
         QVERIFY(s.run(QStringLiteral("length")));
         QCOMPARE(s.result(), QStringLiteral("40000\n"));
         QVERIFY(!s.delegate.jq()->hasJQError());
-        QCOMPARE(s.delegate.jq()->JQmessage(), kSucceeded);
-        QCOMPARE(s.delegate.jq()->JQmessageColor(), kMint);
+        QCOMPARE(s.status(), statusText(kSucceeded, kMint));
     }
 
     // The result is kept line by line; a final line feed ends the last line, and copying takes every line.
@@ -425,6 +433,22 @@ private slots:
         };
         const QStringList groups(8, QStringLiteral("[group]"));
         QCOMPARE(openMenu(), QStringList{"jq Recipes"} + groups);
+        // Items show the catalogue's titles as written, ampersands included, with the template as tooltip.
+        QStringList shown;
+        QStringList expected;
+        const QList<QAction*> items = delegate.jq()->jqRecipeMenu()->actions();
+        for (size_t g = 0; g < JqRecipes::jqRecipeGroups().size(); ++g) {
+            const JQRecipeGroup& group = JqRecipes::jqRecipeGroups()[g];
+            expected << group.title;
+            QMenu* submenu = g < size_t(items.size()) ? items[qsizetype(g)]->menu() : nullptr;
+            QVERIFY(submenu);
+            shown << withoutMnemonic(submenu->menuAction()->text());
+            for (const JQRecipe& recipe : group.recipes)
+                expected << recipe.title + QStringLiteral(" / ") + recipe.templateText;
+            for (QAction* action : submenu->actions())
+                shown << withoutMnemonic(action->text()) + QStringLiteral(" / ") + action->toolTip();
+        }
+        QCOMPARE(shown, expected);
 
         // Picking from a group goes through the menu item itself.
         QMenu* filter = delegate.jq()->jqRecipeMenu()->actions().at(1)->menu();
@@ -447,32 +471,6 @@ private slots:
         delegate.jq()->jqRecipeMenu()->actions().at(2)->trigger();
         QCOMPARE(field->text(), QStringLiteral("select(.<field> == <value>)"));
         QCOMPARE(field->selectedText(), QStringLiteral("<field>"));
-    }
-
-    // Menu items show the catalogue's titles as written, ampersands included, with the template as tooltip.
-    void recipeMenuTexts()
-    {
-        LaunchedApp app;
-        app.delegate.jq()->showJQPanel();
-        app.delegate.jq()->jqRecipeButtonClicked();
-        QMenu* menu = app.delegate.jq()->jqRecipeMenu();
-        QVERIFY(menu);
-        QStringList shown;
-        QStringList expected;
-        const QList<QAction*> items = menu->actions();
-        for (size_t g = 0; g < JqRecipes::jqRecipeGroups().size(); ++g) {
-            const JQRecipeGroup& group = JqRecipes::jqRecipeGroups()[g];
-            expected << group.title;
-            QMenu* submenu = g < size_t(items.size()) ? items[qsizetype(g)]->menu() : nullptr;
-            QVERIFY(submenu);
-            shown << withoutMnemonic(submenu->menuAction()->text());
-            for (const JQRecipe& recipe : group.recipes)
-                expected << recipe.title + QStringLiteral(" / ") + recipe.templateText;
-            for (QAction* action : submenu->actions())
-                shown << withoutMnemonic(action->text()) + QStringLiteral(" / ") + action->toolTip();
-        }
-        menu->close();
-        QCOMPARE(shown, expected);
     }
 };
 
