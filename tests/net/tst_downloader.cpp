@@ -235,6 +235,7 @@ private slots:
             << QString() << 0 << QByteArray() << false << QStringLiteral("Empty response");
         QTest::newRow("no status, array") << QString() << 0 << QByteArray("[]") << true << QString();
         QTest::newRow("199") << QString() << 199 << QByteArray("[]") << true << QStringLiteral("HTTP 199");
+        QTest::newRow("299") << QString() << 299 << QByteArray("[]") << true << QString();
         QTest::newRow("300") << QString() << 300 << QByteArray("[]") << true << QStringLiteral("HTTP 300");
         QTest::newRow("error before status")
             << QStringLiteral("Timed out") << 404 << QByteArray("[]") << true << QStringLiteral("Request failed");
