@@ -197,7 +197,7 @@ void AppDelegate::documentInstalled()
     m_window->statusNotice()->clear();
     m_undo->reset(document);
     m_outline->showTree(document ? document->root() : nullptr);
-    m_editor->documentInstalled();
+    m_editor->documentChanged();
     if (m_launched)
         listenToDocument();
 }
@@ -221,7 +221,7 @@ void AppDelegate::treeDataChanged()
     if (!document)
         return;
     m_outline->treeDataChanged();
-    m_editor->treeDataChanged();
+    m_editor->documentChanged();
     m_workspace->setDocumentIsBlank(false);
     document->setSaved(false);
 }

@@ -164,4 +164,12 @@ struct LaunchedApp
         delegate.openDocumentURL(path);
         return waitUntilLoaded();
     }
+    // Shows the window and waits until it is active (keys go to the focus widget only then).
+    bool showActive() const
+    {
+        MainWindow* window = delegate.window();
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    }
 };

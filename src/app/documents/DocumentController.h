@@ -34,9 +34,6 @@ public:
     // Open from Clipboard's reading: plain JSON, or after a question JSON with comments, JSON5 or JSON Lines.
     void loadClipboardText(const QString& text);
 
-    // Runs `action` once the user agreed to drop unsaved changes (or had said not to ask again).
-    void confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
-                        const std::function<void()>& action);
     // The same question with the usual texts, asked only while there are unsaved changes.
     void proceedDroppingChanges(const QString& suppressionKey, const std::function<void()>& action);
     void newDocument();
@@ -62,6 +59,9 @@ signals:
     void isLoadingChanged();
 
 private:
+    // Runs `action` once the user agreed (or had said not to ask again under `suppressionKey`).
+    void confirmProceed(const QString& title, const QString& message, const QString& suppressionKey,
+                        const std::function<void()>& action);
     void runOpenPanel();
     void showLoadFailure();
     void setLoading(bool loading);

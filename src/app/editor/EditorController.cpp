@@ -119,13 +119,7 @@ void EditorController::updateWebviewContent()
     m_pusher->request();
 }
 
-void EditorController::documentInstalled()
-{
-    m_pageEdits->cancel();
-    updateWebviewContent();
-}
-
-void EditorController::treeDataChanged()
+void EditorController::documentChanged()
 {
     m_pageEdits->cancel();
     updateWebviewContent();

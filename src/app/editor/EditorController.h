@@ -41,9 +41,9 @@ public:
     // Pushes the document's text into the page. Pushes in quick succession are merged into one of the latest
     // text, sent from the event loop.
     void updateWebviewContent();
-    // A new document: what the page sent about the old one no longer applies.
-    void documentInstalled();
-    void treeDataChanged();
+    // Another document or an edited tree: what the page sent about the old text no longer applies, and the new
+    // text goes to the page.
+    void documentChanged();
     bool editorPushIsIdle() const;
     ContentPusher* editorPusher() const { return m_pusher; }
     // A message the page posted to "jsHandler".

@@ -646,9 +646,7 @@ private slots:
         const qsizetype widgets = QApplication::allWidgets().size();
         auto app = std::make_unique<LaunchedApp>();
         MainWindow* window = app->delegate.window();
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(app->showActive());
         SearchField* field = window->searchField();
         field->setFocus();
         QTest::keyClicks(field, QStringLiteral("needle"));

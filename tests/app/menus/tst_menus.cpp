@@ -175,9 +175,7 @@ private slots:
         LaunchedApp app;
         MainWindow* window = app.delegate.window();
         const auto hide = qScopeGuard([window] { window->hide(); });
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(app.showActive());
         SearchField* field = window->searchField();
         field->setFocus();
         QTest::keyClick(field, Qt::Key_E, Qt::AltModifier);
@@ -284,9 +282,7 @@ private slots:
         // The field must lose the focus while the controller is whole (see teardownWhileSearching in
         // tst_documentcommands.cpp).
         const auto hide = qScopeGuard([window] { window->hide(); });
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(app.showActive());
         QVERIFY(app.delegate.loadJSONString(QStringLiteral("{\"a\":1,\"b\":2,\"c\":\"big two\"}")));
         OutlineView* outline = window->outlineView();
         outline->setFocus();

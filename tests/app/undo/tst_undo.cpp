@@ -291,9 +291,7 @@ private slots:
     {
         UndoApp app;
         MainWindow* window = app.delegate.window();
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(app.showActive());
         QVERIFY(app.open());
         const QString before = app.json();
         QVERIFY(app.edit(QStringLiteral("rename")));
